@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "bitmap/TColor32.h"
+
+namespace tess {
+
+enum TDrawMode : std::uint8_t { dmOpaque = 0, dmBlend = 1, dmCustom = 2, dmTransparent = 3 };
+
+// A rectangle of TColor32 pixels, row-major from the top row, in one contiguous block of plain
+// memory. A bitmap whose width or height is 0 is empty and has no pixel array.
+//
+// The user interface shows a bitmap through a zero-copy image view of FBits() that ignores the
+// alpha byte, so there is no separate device store.
+class TBitmap32 {
+ public:
+  TBitmap32() = default;
+  TBitmap32(const TBitmap32&) = delete;
+  TBitmap32& operator=(const TBitmap32&) = delete;
+  TBitmap32(TBitmap32&&) noexcept = default;
+  TBitmap32& operator=(TBitmap32&&) noexcept = default;
+  ~TBitmap32() = default;
+
+  int Width() const noexcept { return FWidth; }
+  int Height() const noexcept { return FHeight; }
+  bool empty() const noexcept { return FWidth == 0 || FHeight == 0; }
+
+  // Resize. A negative dimension counts as 0. Returns false and changes nothing when the size
+  // is the current one; otherwise the old pixels are lost and every new pixel is opaque black.
+  // Throws std::bad_alloc (leaving the bitmap empty) when memory runs out.
+  bool SetSize(int newWidth, int newHeight);
+  bool SetWidth(int newWidth) { return SetSize(newWidth, FHeight); }
+  bool SetHeight(int newHeight) { return SetSize(FWidth, newHeight); }
+
+  // Direct access to width * height pixels; nullptr when empty.
+  TColor32* FBits() noexcept { return FPixels.get(); }
+  const TColor32* FBits() const noexcept { return FPixels.get(); }
+
+  // No range check: callers keep 0 <= x < width and 0 <= y < height.
+  TColor32 GetPixel(int x, int y) const noexcept { return FPixels[x + y * FWidth]; }
+
+  // Puts `source` onto this bitmap with its top-left pixel at (x, y), clipped, combined by the
+  // source's DrawMode. Nothing happens for no source or an empty source or destination.
+  void Draw(int x, int y, const TBitmap32* source) noexcept;
+
+  // Sets the alpha of every pixel to 255.
+  void ResetAlpha() noexcept;
+
+  // How this bitmap is combined with a destination when it is the source of Draw.
+  TDrawMode DrawMode = dmOpaque;
+
+ private:
+  int FWidth = 0;
+  int FHeight = 0;
+  std::unique_ptr<TColor32[]> FPixels;
+};
+
+// Every pixel becomes 0x00FFFFFF.
+void clearTransparent(TBitmap32& bitmap) noexcept;
+// Every pixel equal to 0xFFFF00FF (all 32 bits) becomes 0x00FFFFFF.
+void keyOutMagenta(TBitmap32& bitmap) noexcept;
+
+}  // namespace tess

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "bitmap/TBitmap32.h"
+
+namespace tess {
+
+class IEditorHost;
+class TNStream;
+
+// One sprite of a sprite file.
+class TSprite {
+ public:
+  TSprite() = default;
+  TSprite(const TSprite&) = delete;
+  TSprite& operator=(const TSprite&) = delete;
+  virtual ~TSprite() = default;
+
+  // The sprite's 1-based position in TSpriteFile::Sprites.
+  std::int32_t ID() const noexcept { return _ID; }
+  void setID(std::int32_t id) noexcept { _ID = id; }
+
+  // The 32x32 image, or none. A sprite that is not empty always has one of exactly 32x32.
+  std::unique_ptr<TBitmap32> bitmap;
+  // The sprite is empty: saved as table entry 0 with no record, and listed without its image.
+  // An empty sprite may keep a hidden bitmap (a cleared sprite).
+  bool isDUmmy = true;
+
+ private:
+  friend class TSpriteFile;
+  // Writes table entry `id` and, for a non-empty sprite, its record at the stream position.
+  void writeSprite(std::int32_t id, std::size_t tableStart, TNStream& stream,
+                   IEditorHost& host) const;
+
+  std::int32_t _ID = 0;
+};
+
+// Decodes sprite `id` of the stream whose offset table starts at `tableStart`. Returns nullptr
+// when the sprite's table entry, record or runs lie outside the stream or its 1024 pixels.
+std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart,
+                                    const TNStream& stream);
+
+}  // namespace tess

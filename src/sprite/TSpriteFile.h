@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sprite/TMethodEvent.h"
+#include "sprite/TSprite.h"
+
+namespace tess {
+
+class IEditorHost;
+
+// Progress listener: called with (id, total) after each sprite of a load or save.
+using TonLoadSprite = TMethodEvent<std::int32_t, std::int32_t>;
+// Called whenever the sprite file releases its sprites (clear, and so every load and new),
+// before they are freed, so that views drop every reference to them.
+using TonRelease = TMethodEvent<>;
+
+// The open sprite file.
+class TSpriteFile {
+ public:
+  explicit TSpriteFile(IEditorHost& host) : FHost(host) {}
+  TSpriteFile(const TSpriteFile&) = delete;
+  TSpriteFile& operator=(const TSpriteFile&) = delete;
+  virtual ~TSpriteFile() = default;
+
+  bool isLoading = false;
+  bool loaded = false;
+  std::int32_t signature = 0;
+  // The sprites in ID order: the sprite with ID k is entry k - 1. Owning.
+  std::vector<std::unique_ptr<TSprite>> Sprites;
+  // Listeners, called in the order they were added. Add with push_back; remove the first equal
+  // entry with removeListener.
+  std::vector<TonLoadSprite> onLoadSprite;
+  std::vector<TonRelease> onRelease;
+
+  // Frees every sprite (telling onRelease first) and empties the list; flags stay as they are.
+  void clear();
+  // clear, then loaded = true. Always true.
+  bool New();
+  bool load(const std::string& SPRFileName, bool isSprite32);
+  // Writes the sprites atomically; false (and the file on disk untouched) on any failure.
+  bool save(const std::string& SPRFileName, std::int32_t Signature, bool sprite32);
+  // Entry ID - 1 of Sprites, or nullptr outside 1 .. number of sprites.
+  TSprite* GetSpriteByID(std::int32_t ID) const noexcept;
+
+  // True while a save runs. Commands that change Sprites refuse to run while isBusy().
+  bool isSaving() const noexcept { return FSaving; }
+  bool isBusy() const noexcept { return isLoading || FSaving; }
+
+  IEditorHost& host() const noexcept { return FHost; }
+
+ private:
+  void notifyLoadSprite(std::int32_t id, std::int32_t total);
+
+  IEditorHost& FHost;
+  bool FSaving = false;
+};
+
+// Removes the first entry equal to `listener`; nothing when there is none.
+template <typename Event>
+void removeListener(std::vector<Event>& listeners, const Event& listener) {
+  for (auto it = listeners.begin(); it != listeners.end(); ++it) {
+    if (*it == listener) {
+      listeners.erase(it);
+      return;
+    }
+  }
+}
+
+}  // namespace tess

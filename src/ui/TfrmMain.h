@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <vector>
+
+#include "ui/FileChooser.h"
+
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMdiArea;
+class QMenu;
+class QPushButton;
+
+namespace tess {
+
+class QtHost;
+class TEditorCore;
+class TSprite;
+class TSpriteListModel;
+class TSpriteCommands;
+class TfrmFileDialog;
+class TfrmNewFile;
+class TfrmFileProperties;
+class TfrmAbout;
+
+// The program's only top-level window: the sprite list, the menus, the search, and the host of
+// every other window.
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  TEditorCore& core() const noexcept { return FCore; }
+  QtHost& host() const noexcept { return FHost; }
+  IFileChooser& chooser() const noexcept { return FChooser; }
+
+  // Rebuilds the rows from the sprite file's Sprites.
+  void loadSprites();
+  // The selected row numbers, ascending.
+  std::vector<int> getSelectedItems() const;
+  // Shows `child` as a window inside the client area at `pos` (client-area coordinates) and
+  // raises it. The child is destroyed when it is closed.
+  void showChildWindow(QWidget* child, const QPoint& pos);
+
+  // Handlers of the window, its menus and its list.
+  void SpriteListBoxMouseDown(Qt::MouseButton button, const QPoint& pos);
+  void btn_searchClick();
+  // The application-wide key filter; returns whether the key was handled (and so consumed).
+  bool ApplicationEvents1ShortCut(const QKeyEvent& key);
+  void New1Click();
+  void Open1Click();
+  void Save1Click();
+  void Properties1Click();
+  void About1Click();
+  void Exit1Click();
+
+  // The sprite editing commands: File menu forms work on the selection, context-menu forms on
+  // the row under the last right-button press.
+  void Add2Click();
+  void Add1Click();
+  void Replace1Click();
+  void Substituir1Click();
+  void Export1Click();
+  void Exportar1Click();
+  void Clone1Click();
+  void Clone2Click();
+  void Clear1Click();
+  void Clear2Click();
+
+  // The row under the last right-button press on the list, or -1.
+  int itemIndex = 0;
+  // Row number -> sprite; refers to the sprite file's sprites without owning them.
+  std::vector<TSprite*> SpritesIndex;
+
+  // The one open instance of each child window, or none.
+  QPointer<TfrmFileDialog> dialog;
+  QPointer<TfrmNewFile> newDialog;
+  QPointer<TfrmAbout> aboutDialog;
+  QPointer<TfrmFileProperties> propertiesDialog;
+
+  // The two file dialogs of the editing commands, kept for the whole run.
+  TFileDialogSetup opendialog;
+  TFileDialogSetup SaveDialog;
+
+  // Controls.
+  QWidget* background = nullptr;
+  QMdiArea* childArea = nullptr;
+  QLabel* lbl_search = nullptr;
+  QListView* SpriteListBox = nullptr;
+  TSpriteListModel* spriteListModel = nullptr;
+  QLineEdit* edt_search = nullptr;
+  QPushButton* btn_search = nullptr;
+
+  // Menus.
+  QMenu* File1 = nullptr;
+  QMenu* SelectedItems1 = nullptr;
+  QMenu* Help1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* New1 = nullptr;
+  QAction* Open1 = nullptr;
+  QAction* Save1 = nullptr;
+  QAction* Add2 = nullptr;
+  QAction* Replace1 = nullptr;
+  QAction* Export1 = nullptr;
+  QAction* Clone1 = nullptr;
+  QAction* Clear1 = nullptr;
+  QAction* Properties1 = nullptr;
+  QAction* exit1 = nullptr;
+  QAction* About1 = nullptr;
+  QAction* Add1 = nullptr;
+  QAction* Substituir1 = nullptr;
+  QAction* Exportar1 = nullptr;
+  QAction* Clone2 = nullptr;
+  QAction* Clear2 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;  // FormClose
+
+ private:
+  void FormCreate();
+
+  TEditorCore& FCore;
+  QtHost& FHost;
+  IFileChooser& FChooser;
+  std::unique_ptr<TSpriteCommands> FCommands;
+};
+
+}  // namespace tess
