@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -55,8 +56,17 @@ class TSpriteFile {
  private:
   void notifyLoadSprite(std::int32_t id, std::int32_t total);
 
+  // Whether the sprite list is still the one a running load or save started with: a listener
+  // or the host may run any command in the middle of one.
+  bool listUnchanged(std::uint64_t generation, std::size_t count) const noexcept {
+    return FGeneration == generation && Sprites.size() == count;
+  }
+  bool failLoad();
+
   IEditorHost& FHost;
   bool FSaving = false;
+  // Counts the releases of the sprite list.
+  std::uint64_t FGeneration = 0;
 };
 
 // Removes the first entry equal to `listener`; nothing when there is none.
