@@ -13,31 +13,40 @@ class QtHost : public IEditorHost {
  public:
   QtHost();
 
-  // The window whose title and Save command the core reaches; set once it exists.
+  // The window whose title and Save command the core reaches; the main window attaches itself
+  // when it is created and detaches itself when it is destroyed.
   void attachMainWindow(TfrmMain* window) noexcept { FMainWindow = window; }
   TfrmMain* mainWindow() const noexcept { return FMainWindow; }
 
   void showMessage(const std::string& text, const std::string& caption, TMsgIcon icon) override;
   bool askYesNo(const std::string& text, const std::string& caption, TMsgIcon icon) override;
   void setMainTitle(const std::string& title) override;
-  // Calls into Qt's event loop only when about 15 ms have passed since it last did.
+  // Calls into Qt's event loop only when at least 15 ms have passed since it last did.
   void processPendingEvents() override;
   void runSaveCommand() override;
-  // Ends the event loop with exit code 0, or with `failureExitCode()` after a start-up failure.
+  // Ends the event loop as soon as it runs (also when it has not started yet) with exit code 0.
   void requestTermination() override;
+  // Whether anything asked the program to end. The start-up reads it after creating the main
+  // window: a request at that point means the editor could not start, and the program ends
+  // with `startupFailureExitCode` without showing a window.
+  bool terminationRequested() const noexcept { return FTerminationRequested; }
+  static constexpr int startupFailureExitCode = 1;
 
-  // The application's general error report: an error that no handler caught.
+  // The application's general error report: an error that no handler caught. A message box with
+  // the error's text, the caption "Error!" and the error icon.
   void reportError(const std::string& text);
 
  protected:
   // The modal boxes themselves; tests override these two to record and answer them.
   virtual void presentMessage(const std::string& text, const std::string& caption, TMsgIcon icon);
-  virtual bool presentQuestion(const std::string& text, const std::string& caption,
-                               TMsgIcon icon);
+  virtual bool presentQuestion(const std::string& text, const std::string& caption, TMsgIcon icon);
+  // Leaves the event loop once control returns to it; tests override it to only count.
+  virtual void endEventLoop();
 
  private:
   TfrmMain* FMainWindow = nullptr;
   QElapsedTimer FSinceEvents;
+  bool FTerminationRequested = false;
 };
 
 }  // namespace tess

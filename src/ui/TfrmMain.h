@@ -34,7 +34,10 @@ class TfrmMain : public QMainWindow {
   Q_OBJECT
 
  public:
-  TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidget* parent = nullptr);
+  // The creation handler starts the editor core from `appDirectory` (where config.ini is read);
+  // empty: the executable's directory.
+  TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidget* parent = nullptr,
+           const QString& appDirectory = QString());
   ~TfrmMain() override;
 
   TEditorCore& core() const noexcept { return FCore; }
