@@ -1,0 +1,22 @@
+#include "artwork_catalogue.h"
+
+#include "pictures.h"
+
+namespace tess::artwork {
+
+std::vector<PngArtwork> pngArtwork() {
+  return {
+      {QStringLiteral("background.png"), 700, 500, true, background},
+      {QStringLiteral("menu-new.png"), 32, 32, false, menuNew},
+      {QStringLiteral("menu-open.png"), 32, 32, false, menuOpen},
+      {QStringLiteral("menu-save.png"), 32, 32, false, menuSave},
+      {QStringLiteral("menu-properties.png"), 32, 32, false, menuProperties},
+      {QStringLiteral("icon-main.png"), 32, 32, false, iconMain},
+      {QStringLiteral("icon-filedialog.png"), 32, 32, false, iconFileDialog},
+      {QStringLiteral("icon-newfile.png"), 32, 32, false, iconNewFile},
+      {QStringLiteral("icon-properties.png"), 32, 32, false, iconProperties},
+      {QStringLiteral("about.png"), 300, 300, false, aboutEmblem},
+  };
+}
+
+}  // namespace tess::artwork
