@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QUrl>
+#include <functional>
+
 #include "ui/ChildWindow.h"
+
+class QLabel;
 
 namespace tess {
 
@@ -11,6 +16,24 @@ class TfrmAbout : public TChildWindow {
  public:
   explicit TfrmAbout(TfrmMain& main);
   ~TfrmAbout() override;
+
+  // Opens the program's documentation, the README beside the executable, in the desktop's
+  // viewer. A failed request is ignored.
+  void ImageClick();
+  // The documentation page's address.
+  QUrl documentationUrl() const;
+
+  // How an address is handed to the desktop; replaceable so that nothing is launched in tests.
+  std::function<bool(const QUrl&)> openUrl;
+
+  QLabel* Image = nullptr;
+  QLabel* lblDescription = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;  // FormClose
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace tess

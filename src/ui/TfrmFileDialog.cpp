@@ -1,11 +1,340 @@
 #include "ui/TfrmFileDialog.h"
 
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFont>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMovie>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+
+#include "core/editorCore.h"
+#include "ui/TfrmFileProperties.h"
+#include "ui/TfrmMain.h"
+#include "ui/VersionCombo.h"
+
 namespace tess {
 
-// Placeholder until the window is built.
-TfrmFileDialog::TfrmFileDialog(TfrmMain& main) : TChildWindow(main) {}
-TfrmFileDialog::~TfrmFileDialog() = default;
-void TfrmFileDialog::enterInOpenMode() {}
-void TfrmFileDialog::enterInSaveMode() {}
+namespace {
+
+constexpr const char* kError = "Error!";
+// The bar is redrawn at most this often while a run goes on; the end of a run always shows.
+constexpr qint64 kRepaintIntervalMs = 15;
+// How many sprites may pass between two looks at the bar, as a fraction of the run.
+constexpr std::int32_t kChecksPerRun = 1000;
+// The stored frame delays run six times faster while a load or save goes on.
+constexpr int kRunningSpeedPercent = 600;
+
+bool isRegularFile(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(std::filesystem::path(path), error);
+}
+
+bool isDirectory(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code error;
+  return std::filesystem::is_directory(std::filesystem::path(path), error);
+}
+
+}  // namespace
+
+std::optional<TVersionInfo> detectVersionOf(const std::string& fileName,
+                                            const std::vector<TVersionInfo>& versions) {
+  std::ifstream file(std::filesystem::path(fileName), std::ios::binary);
+  if (!file) return std::nullopt;
+  std::array<char, 4> bytes{};
+  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (file.gcount() != static_cast<std::streamsize>(bytes.size())) return std::nullopt;
+  std::uint32_t value = 0;
+  for (std::size_t i = bytes.size(); i-- > 0;) {
+    value = (value << 8) | static_cast<std::uint8_t>(bytes[i]);
+  }
+  const auto signature = static_cast<std::int32_t>(value);
+  const auto found = std::find_if(versions.begin(), versions.end(), [&](const TVersionInfo& v) {
+    return v.spriteSignature == signature;
+  });
+  if (found == versions.end()) return std::nullopt;
+  return *found;
+}
+
+std::string directoryPart(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+TfrmFileDialog::TfrmFileDialog(TfrmMain& main) : TChildWindow(main) {
+  createControls();
+  FormCreate();
+}
+
+TfrmFileDialog::~TfrmFileDialog() { stopListening(); }
+
+void TfrmFileDialog::createControls() {
+  setFont(TfrmMain::windowFont());
+  setWindowIcon(QIcon(QStringLiteral(":/images/icon-filedialog.png")));
+  setWindowTitle(QStringLiteral("Open..."));
+  setFixedSize(424, 102);
+
+  edtSpr = new QLineEdit(this);
+  edtSpr->setGeometry(8, 8, 313, 21);
+
+  btnSpr = new QPushButton(QStringLiteral("SPR"), this);
+  btnSpr->setGeometry(327, 8, 90, 21);
+  connect(btnSpr, &QPushButton::clicked, this, [this] { btnSprClick(); });
+
+  pbSpr = new QProgressBar(this);
+  pbSpr->setGeometry(8, 35, 409, 21);
+  pbSpr->setOrientation(Qt::Horizontal);
+  pbSpr->setTextVisible(true);
+  pbSpr->setFormat(QStringLiteral("%p%"));
+  pbSpr->setAlignment(Qt::AlignCenter);
+  // A total of 0 would turn the bar into a busy indicator that moves on its own; 0 of 0 shows
+  // as 0 of 1 instead.
+  pbSpr->setRange(0, 1);
+  pbSpr->setValue(0);
+
+  btnExecute = new QPushButton(QStringLiteral("Open"), this);
+  btnExecute->setGeometry(8, 62, 114, 36);
+  connect(btnExecute, &QPushButton::clicked, this, [this] { btnExecuteClick(); });
+
+  cmbVersion = makeVersionCombo(this, QRect(128, 62, 121, 21));
+  cmbVersion->lineEdit()->setPlaceholderText(QStringLiteral("Select version"));
+
+  Image = new QLabel(this);
+  Image->setGeometry(385, 62, 32, 36);
+  Image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  animation = new QMovie(QStringLiteral(":/images/loading.gif"), QByteArray(), this);
+  animation->setCacheMode(QMovie::CacheAll);
+  Image->setMovie(animation);
+  animation->jumpToFrame(0);
+
+  QWidget::setTabOrder(edtSpr, cmbVersion);
+  QWidget::setTabOrder(cmbVersion, btnSpr);
+  QWidget::setTabOrder(btnSpr, btnExecute);
+}
+
+void TfrmFileDialog::FormCreate() { initialize(); }
+
+void TfrmFileDialog::initialize() {
+  mainWindow().core().spriteFile.onLoadSprite.push_back(
+      TonLoadSprite(this, &TfrmFileDialog::onSpriteLoad));
+  FListening = true;
+}
+
+void TfrmFileDialog::stopListening() noexcept {
+  if (!FListening) return;
+  FListening = false;
+  removeListener(mainWindow().core().spriteFile.onLoadSprite,
+                 TonLoadSprite(this, &TfrmFileDialog::onSpriteLoad));
+}
+
+void TfrmFileDialog::closeEvent(QCloseEvent* event) {
+  if (FRunning) {
+    // The running load or save still reports to this window; it closes once the run is over.
+    FClosePending = true;
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+void TfrmFileDialog::FormClose() {
+  stopListening();
+  TfrmMain& main = mainWindow();
+  if (main.dialog == this) main.dialog = nullptr;
+}
+
+void TfrmFileDialog::enterInOpenMode() { enterMode(false); }
+
+void TfrmFileDialog::enterInSaveMode() { enterMode(true); }
+
+void TfrmFileDialog::enterMode(bool saving) {
+  cmbVersion->clear();
+  if (!saving) cmbVersion->addItem(QStringLiteral("Auto detect"));
+  for (const TVersionInfo& version : mainWindow().core().versions) {
+    cmbVersion->addItem(QString::fromStdString(version.name));
+  }
+  isSaving = saving;
+  btnExecute->setText(saving ? QStringLiteral("Save") : QStringLiteral("Open"));
+  cmbVersion->setCurrentIndex(-1);
+  cmbVersion->clearEditText();
+  setWindowTitle(saving ? QStringLiteral("Save...") : QStringLiteral("Open..."));
+  resetProgress();
+}
+
+int TfrmFileDialog::chosenIndex() const { return tess::chosenIndex(*cmbVersion); }
+
+void TfrmFileDialog::btnSprClick() {
+  TFileDialogSetup& setup = isSaving ? SaveDialog : OpenDialog;
+  setup.title = isSaving ? QStringLiteral("Select SPR file to save...")
+                         : QStringLiteral("Select SPR file to open...");
+  // File systems here tell upper from lower case, and client files are usually "Tibia.spr".
+  setup.filter = QStringLiteral("SPR File (*.SPR *.spr)");
+  setup.filterIndex = 1;
+  setup.defaultSuffix = QStringLiteral("SPR");
+  setup.fileName.clear();
+  setup.multiSelect = false;
+  setup.owner = this;
+  IFileChooser& chooser = mainWindow().chooser();
+  QString chosen;
+  if (isSaving) {
+    chosen = chooser.saveFile(setup);
+  } else {
+    const QStringList files = chooser.openFiles(setup);
+    if (!files.isEmpty()) chosen = files.first();
+  }
+  if (!chosen.isEmpty()) edtSpr->setText(chosen);
+}
+
+bool TfrmFileDialog::detectVersion(const std::string& fileName, TVersionInfo& version) const {
+  const std::optional<TVersionInfo> found = detectVersionOf(fileName, mainWindow().core().versions);
+  if (!found) return false;
+  version = *found;
+  return true;
+}
+
+void TfrmFileDialog::btnExecuteClick() {
+  IEditorHost& host = mainWindow().core().host();
+  const int position = chosenIndex();
+  if (position < 0) {
+    host.showMessage("Select the Tibia Version!", kError, TMsgIcon::Error);
+    return;
+  }
+  // A second run would free or rewrite the sprites the running one still works on.
+  if (FRunning || mainWindow().core().spriteFile.isBusy()) {
+    host.showMessage("Its loading now", "Status", TMsgIcon::None);
+    return;
+  }
+  if (animation) animation->setSpeed(kRunningSpeedPercent);
+  const QString path = edtSpr->text();
+  if (isSaving) {
+    executeSave(path, position);
+  } else {
+    executeOpen(path, position);
+  }
+}
+
+void TfrmFileDialog::executeSave(const QString& path, int position) {
+  TfrmMain& main = mainWindow();
+  TEditorCore& core = main.core();
+  IEditorHost& host = core.host();
+  const TVersionInfo version = core.versions.at(static_cast<std::size_t>(position));
+  if (!core.spriteFile.loaded) {
+    host.showMessage("You Cannot save, Error!", kError, TMsgIcon::Error);
+    return;
+  }
+  const std::string fileName = path.toStdString();
+  if (!isDirectory(directoryPart(fileName))) {
+    host.showMessage("The Sprite File path doesnt exists!", kError, TMsgIcon::Error);
+    return;
+  }
+
+  const QPointer<TfrmFileDialog> self(this);
+  FRunning = true;
+  startAnimation();
+  const bool saved = core.saveFile(fileName, version);
+  if (!self) return;
+  FRunning = false;
+
+  if (saved) {
+    stopAnimation();
+    host.setMainTitle(formatTitle(version.name, false, fileName));
+  } else {
+    host.showMessage("Cannot save Sprite File!", kError, TMsgIcon::Error);
+    resetProgress();
+    stopAnimation();
+  }
+  if (FClosePending) closeWindow();
+}
+
+void TfrmFileDialog::executeOpen(const QString& path, int position) {
+  TfrmMain& main = mainWindow();
+  TEditorCore& core = main.core();
+  IEditorHost& host = core.host();
+  const std::string fileName = path.toStdString();
+  if (!isRegularFile(fileName)) {
+    host.showMessage("The Sprite file doesnt exists!", kError, TMsgIcon::Error);
+    return;
+  }
+
+  startAnimation();
+  TVersionInfo version;
+  if (position == 0) {
+    if (!detectVersion(fileName, version)) {
+      stopAnimation();
+      host.showMessage("cannot auto detect this Sprite File!", kError, TMsgIcon::Error);
+      return;
+    }
+  } else {
+    version = core.versions.at(static_cast<std::size_t>(position - 1));
+  }
+  resetProgress();
+
+  const QPointer<TfrmFileDialog> self(this);
+  FRunning = true;
+  const bool opened = core.openFile(fileName, version);
+  if (!self) return;
+  FRunning = false;
+
+  if (opened) {
+    stopAnimation();
+    main.loadSprites();
+    host.setMainTitle(formatTitle(version.name, false, fileName));
+    if (main.propertiesDialog) main.propertiesDialog->actualize();
+  } else {
+    host.showMessage("Cannot load Sprite file!", kError, TMsgIcon::Error);
+    resetProgress();
+    stopAnimation();
+  }
+  if (FClosePending) closeWindow();
+}
+
+void TfrmFileDialog::startAnimation() {
+  if (!animation) return;
+  if (animation->state() == QMovie::NotRunning) {
+    animation->start();
+  } else {
+    animation->setPaused(false);
+  }
+}
+
+void TfrmFileDialog::stopAnimation() {
+  if (animation && animation->state() == QMovie::Running) animation->setPaused(true);
+}
+
+void TfrmFileDialog::resetProgress() {
+  showProgress(0);
+  FNextCheck = 0;
+}
+
+void TfrmFileDialog::showProgress(std::int32_t id) {
+  pbSpr->setValue(std::clamp(id, 0, std::max(FTotal, 1)));
+  FSinceShown.start();
+}
+
+void TfrmFileDialog::onSpriteLoad(std::int32_t id, std::int32_t count) {
+  if (count != FTotal) {
+    FTotal = count;
+    pbSpr->setMaximum(std::max(count, 1));
+    FCheckStep = std::max<std::int32_t>(1, count / kChecksPerRun);
+    FNextCheck = 0;
+  }
+  // Redrawing the bar for every sprite would cost more than reading it; it is redrawn when a
+  // noticeable share of the run has passed and enough time has gone by, and always at the end.
+  if (id == count || (id >= FNextCheck &&
+                      (!FSinceShown.isValid() || FSinceShown.hasExpired(kRepaintIntervalMs)))) {
+    showProgress(id);
+  }
+  if (id >= FNextCheck) FNextCheck = std::int64_t{id} + FCheckStep;
+  mainWindow().core().host().processPendingEvents();
+}
 
 }  // namespace tess

@@ -2,6 +2,9 @@
 
 #include "ui/ChildWindow.h"
 
+class QComboBox;
+class QPushButton;
+
 namespace tess {
 
 // Chooses a client version and starts an empty sprite file in it.
@@ -11,6 +14,22 @@ class TfrmNewFile : public TChildWindow {
  public:
   explicit TfrmNewFile(TfrmMain& main);
   ~TfrmNewFile() override;
+
+  // Fills the combo box with the catalog's version names; position k is catalog entry k.
+  void fillVersions();
+  void Button1Click();
+  // The combo position the user really chose, or -1: typed text that names no entry counts as
+  // no choice.
+  int chosenIndex() const;
+
+  QComboBox* cmbVersion = nullptr;
+  QPushButton* Button1 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;  // FormClose
+
+ private:
+  void FormCreate();
 };
 
 }  // namespace tess

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QComboBox>
+#include <QRect>
+#include <QString>
+
+namespace tess {
+
+// An editable version combo box: the user may type, but typed text never becomes an entry.
+inline QComboBox* makeVersionCombo(QWidget* parent, const QRect& geometry) {
+  auto* combo = new QComboBox(parent);
+  combo->setGeometry(geometry);
+  combo->setEditable(true);
+  combo->setInsertPolicy(QComboBox::NoInsert);
+  return combo;
+}
+
+// The position the user really chose, or -1. What the edit field shows decides: text that names
+// no entry counts as no choice, even when an entry was picked before it was typed over.
+inline int chosenIndex(const QComboBox& combo) {
+  const QString text = combo.currentText();
+  const int current = combo.currentIndex();
+  if (current >= 0 && combo.itemText(current) == text) return current;
+  if (text.isEmpty()) return -1;
+  return combo.findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+}  // namespace tess
