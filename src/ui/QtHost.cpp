@@ -1,1 +1,90 @@
-// placeholder
+#include "ui/QtHost.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+
+#include "ui/TfrmMain.h"
+
+namespace tess {
+
+namespace {
+
+// Boxes are owned by the main window once it is shown, so they sit over it; before that (the
+// start-up failure) they stand alone.
+QWidget* boxOwner(TfrmMain* mainWindow) {
+  if (mainWindow && mainWindow->isVisible()) return mainWindow;
+  return QApplication::activeWindow();
+}
+
+QMessageBox::Icon boxIcon(TMsgIcon icon) {
+  switch (icon) {
+    case TMsgIcon::Error:
+      return QMessageBox::Critical;
+    case TMsgIcon::Warning:
+      return QMessageBox::Warning;
+    case TMsgIcon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+// Ample for a person and rare enough that calling it for every sprite costs nothing.
+constexpr qint64 kEventSliceMs = 15;
+
+}  // namespace
+
+QtHost::QtHost() { FSinceEvents.start(); }
+
+void QtHost::showMessage(const std::string& text, const std::string& caption, TMsgIcon icon) {
+  presentMessage(text, caption, icon);
+}
+
+bool QtHost::askYesNo(const std::string& text, const std::string& caption, TMsgIcon icon) {
+  return presentQuestion(text, caption, icon);
+}
+
+void QtHost::setMainTitle(const std::string& title) {
+  if (FMainWindow) FMainWindow->setWindowTitle(QString::fromStdString(title));
+}
+
+void QtHost::processPendingEvents() {
+  if (FSinceEvents.elapsed() < kEventSliceMs) return;
+  QCoreApplication::processEvents();
+  FSinceEvents.restart();
+}
+
+void QtHost::runSaveCommand() {
+  if (FMainWindow) FMainWindow->Save1Click();
+}
+
+void QtHost::requestTermination() {
+  FTerminationRequested = true;
+  endEventLoop();
+}
+
+void QtHost::reportError(const std::string& text) {
+  presentMessage(text, "Error!", TMsgIcon::Error);
+}
+
+void QtHost::presentMessage(const std::string& text, const std::string& caption, TMsgIcon icon) {
+  QMessageBox box(boxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+                  QMessageBox::Ok, boxOwner(FMainWindow));
+  box.exec();
+}
+
+bool QtHost::presentQuestion(const std::string& text, const std::string& caption, TMsgIcon icon) {
+  QMessageBox box(boxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+                  QMessageBox::Yes | QMessageBox::No, boxOwner(FMainWindow));
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void QtHost::endEventLoop() {
+  // Queued, so that a request made before the event loop started (the start-up failure) still
+  // ends it as soon as it runs; QCoreApplication::exit alone only ends a loop already running.
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+}  // namespace tess

@@ -1,1 +1,109 @@
-// placeholder
+#include "ui/SpriteDelegate.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionViewItem>
+
+#include "sprite/TSprite.h"
+#include "ui/SpriteListModel.h"
+
+namespace tess {
+
+namespace {
+
+QColor fromBGR(std::uint32_t bgr) {
+  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+constexpr std::uint32_t kWhiteBGR = 0xFFFFFF;
+constexpr QPoint kTextOffset(40, 16);
+
+// The ID in the surface's font and colours on an opaque text box, its top-left corner at `at`.
+void writeText(QPainter& painter, const QStyleOptionViewItem& option, const QPoint& at,
+               const QString& text) {
+  const bool selected = option.state.testFlag(QStyle::State_Selected);
+  const QPalette::ColorGroup group =
+      option.state.testFlag(QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
+  const QColor back = option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
+  const QColor fore =
+      option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+  const QFontMetrics metrics(option.font);
+  painter.setFont(option.font);
+  painter.fillRect(QRect(at, QSize(metrics.horizontalAdvance(text), metrics.height())), back);
+  painter.setPen(fore);
+  painter.drawText(at + QPoint(0, metrics.ascent()), text);
+}
+
+// Copies the bitmap's colour channels as they are, alpha ignored, through a view of its own
+// pixels: Format_RGB32 has the byte layout of TColor32 and does not look at the alpha byte.
+void copyOpaque(QPainter& painter, const QPoint& at, const TBitmap32& bitmap) {
+  const TColor32* bits = bitmap.FBits();
+  if (!bits) return;
+  const QImage view(reinterpret_cast<const uchar*>(bits), bitmap.Width(), bitmap.Height(),
+                    static_cast<qsizetype>(bitmap.Width()) * 4, QImage::Format_RGB32);
+  painter.drawImage(at, view);
+}
+
+}  // namespace
+
+void fillRectBlended(QPainter& canvas, const QRect& rect, std::uint32_t bgr, std::uint8_t opacity) {
+  if (rect.isEmpty() || opacity == 0) return;
+  if (opacity == 255) {
+    canvas.fillRect(rect, fromBGR(bgr));
+    return;
+  }
+  const qreal before = canvas.opacity();
+  canvas.setOpacity(opacity / 255.0);
+  canvas.fillRect(rect, fromBGR(bgr));
+  canvas.setOpacity(before);
+}
+
+void paintSpriteRow(QPainter& painter, const QStyleOptionViewItem& option, TSprite* sprite) {
+  const QRect& rect = option.rect;
+  const QPoint textAt = rect.topLeft() + kTextOffset;
+  if (sprite) {
+    if (sprite->isDUmmy) {
+      fillRectBlended(painter, rect, kWhiteBGR, 255);
+      writeText(painter, option, textAt, QStringLiteral("D:") + QString::number(sprite->ID()));
+    } else if (sprite->bitmap) {
+      fillRectBlended(painter, rect, kWhiteBGR, 255);
+      // Kept after painting: cloning a sprite copies it with this mode.
+      sprite->bitmap->DrawMode = dmBlend;
+      copyOpaque(painter, rect.topLeft(), *sprite->bitmap);
+      writeText(painter, option, textAt, QString::number(sprite->ID()));
+    }
+  }
+  if (option.state.testFlag(QStyle::State_Selected)) {
+    fillRectBlended(painter, rect, kSelectionOverlayBGR, kSelectionOverlayOpacity);
+  }
+}
+
+void TSpriteDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+  const auto* model = qobject_cast<const TSpriteListModel*>(index.model());
+  painter->save();
+  painter->setClipRect(option.rect, Qt::IntersectClip);
+  paintSpriteRow(*painter, option, model ? model->spriteAt(index.row()) : nullptr);
+  painter->restore();
+
+  if (option.state.testFlag(QStyle::State_HasFocus)) {
+    QStyleOptionFocusRect focus;
+    focus.QStyleOption::operator=(option);
+    focus.backgroundColor = option.palette.color(
+        option.state.testFlag(QStyle::State_Selected) ? QPalette::Highlight : QPalette::Base);
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+  }
+}
+
+QSize TSpriteDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+  return {qMax(option.rect.width(), kRowHeight), kRowHeight};
+}
+
+}  // namespace tess

@@ -1,1 +1,55 @@
-// placeholder
+#include "ui/SpriteListModel.h"
+
+#include <QString>
+
+#include "sprite/TSprite.h"
+
+namespace tess {
+
+TSpriteListModel::TSpriteListModel(std::vector<TSprite*>& index, QObject* parent)
+    : QAbstractListModel(parent), FIndex(index) {}
+
+int TSpriteListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : FRows;
+}
+
+QVariant TSpriteListModel::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= FRows) return {};
+  // What the rows hold, though the list never shows it.
+  return index.row() < FRebuiltRows ? QStringLiteral("      ") : QStringLiteral("   ");
+}
+
+void TSpriteListModel::rebuild(const std::vector<std::unique_ptr<TSprite>>& sprites) {
+  beginResetModel();
+  FIndex.clear();
+  FIndex.reserve(sprites.size());
+  for (const auto& sprite : sprites) FIndex.push_back(sprite.get());
+  FRows = static_cast<int>(FIndex.size());
+  FRebuiltRows = FRows;
+  endResetModel();
+}
+
+void TSpriteListModel::appendRow(TSprite* sprite) {
+  // The new row's entry sits at its own row number; rows without an entry (the blank first
+  // row) stay without one.
+  FIndex.resize(static_cast<std::size_t>(FRows), nullptr);
+  beginInsertRows(QModelIndex(), FRows, FRows);
+  FIndex.push_back(sprite);
+  ++FRows;
+  endInsertRows();
+}
+
+void TSpriteListModel::clearRows() {
+  beginResetModel();
+  FIndex.clear();
+  FRows = 0;
+  FRebuiltRows = 0;
+  endResetModel();
+}
+
+TSprite* TSpriteListModel::spriteAt(int row) const noexcept {
+  if (row < 0 || static_cast<std::size_t>(row) >= FIndex.size()) return nullptr;
+  return FIndex[static_cast<std::size_t>(row)];
+}
+
+}  // namespace tess

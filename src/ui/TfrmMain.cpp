@@ -1,1 +1,500 @@
-// placeholder
+#include "ui/TfrmMain.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <algorithm>
+#include <charconv>
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+#include "core/editorCore.h"
+#include "sprite/TSpriteFile.h"
+#include "ui/QtHost.h"
+#include "ui/ShortcutFilter.h"
+#include "ui/SpriteCommands.h"
+#include "ui/SpriteDelegate.h"
+#include "ui/SpriteListBox.h"
+#include "ui/SpriteListModel.h"
+#include "ui/TfrmAbout.h"
+#include "ui/TfrmFileDialog.h"
+#include "ui/TfrmFileProperties.h"
+#include "ui/TfrmNewFile.h"
+
+namespace tess {
+
+namespace {
+
+constexpr QSize kClientSize(662, 487);
+constexpr QPoint kScreenPosition(293, 154);
+constexpr QPoint kNewFilePosition(100, 100);
+constexpr QPoint kFileDialogPosition(20, 20);
+constexpr int kMenuPictureSize = 32;
+
+// The picture under everything else in the client area, stretched over it and drawn with its
+// transparency over the button-face colour.
+class TBackground : public QWidget {
+ public:
+  TBackground(const QString& resource, QWidget* parent) : QWidget(parent), FPicture(resource) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Button));
+    if (FPicture.isNull()) return;
+    if (FScaled.size() != size()) {
+      FScaled = FPicture.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    painter.drawPixmap(0, 0, FScaled);
+  }
+
+ private:
+  QPixmap FPicture;
+  QPixmap FScaled;
+};
+
+// Menus of the main window show their pictures at full size.
+class TMenuPictureStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    if (metric == PM_SmallIconSize && qobject_cast<const QMenu*>(widget)) {
+      return kMenuPictureSize;
+    }
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
+
+// What the search field holds, as a 32-bit signed integer: an optional sign and decimal digits,
+// nothing else.
+std::int32_t searchNumber(const QString& text) {
+  const std::string digits = text.toStdString();
+  const char* first = digits.data();
+  const char* const last = digits.data() + digits.size();
+  if (first != last && *first == '+') ++first;
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(first, last, value, 10);
+  if (first == last || error != std::errc() || end != last) {
+    throw std::runtime_error("''" + digits + "'' is not a valid integer value");
+  }
+  return value;
+}
+
+}  // namespace
+
+template <typename Handler>
+void TfrmMain::guarded(Handler&& handler) {
+  try {
+    handler();
+  } catch (const std::bad_alloc&) {
+    FHost.reportError("Out of memory.");
+  } catch (const std::exception& error) {
+    FHost.reportError(error.what());
+  }
+}
+
+QFont TfrmMain::windowFont() {
+  QFont font(QStringLiteral("Tahoma"));
+  if (!QFontInfo(font).exactMatch()) {
+    font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setStyleHint(QFont::SansSerif);
+  }
+  font.setPixelSize(11);
+  return font;
+}
+
+TfrmMain::TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidget* parent,
+                   const QString& appDirectory)
+    : QMainWindow(parent), FCore(core), FHost(host), FChooser(chooser) {
+  FHost.attachMainWindow(this);
+  FCommands = std::make_unique<TSpriteCommands>(*this);
+
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowIcon(QIcon(QStringLiteral(":/images/icon-main.png")));
+  setFont(windowFont());
+
+  opendialog.filter = QStringLiteral("PNG File (*.png);;Bitmap File (*.bmp)");
+  opendialog.filterIndex = 1;
+  SaveDialog.defaultSuffix = QStringLiteral("png");
+  SaveDialog.filter = QStringLiteral("*.png");
+  SaveDialog.title = QStringLiteral("Escolha o local para salvar o arquivo spr!");
+
+  buildClientArea();
+  buildMenus();
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  move(kScreenPosition);
+
+  FShortcuts = new TShortcutFilter(
+      [this](const QKeyEvent& key) {
+        bool handled = false;
+        guarded([&] { handled = ApplicationEvents1ShortCut(key); });
+        return handled || isCommandShortcut(key);
+      },
+      &TfrmMain::isCommandShortcut, this);
+  QCoreApplication::instance()->installEventFilter(FShortcuts);
+
+  FormCreate(appDirectory);
+}
+
+TfrmMain::~TfrmMain() {
+  removeListener(FCore.spriteFile.onRelease, TonRelease(this, &TfrmMain::spritesReleased));
+  if (FShortcuts) QCoreApplication::instance()->removeEventFilter(FShortcuts);
+  // The child windows look at this window's fields while they go, so they go first.
+  const QList<QMdiSubWindow*> children = childArea->subWindowList();
+  for (QMdiSubWindow* sub : children) delete sub;
+  if (FHost.mainWindow() == this) FHost.attachMainWindow(nullptr);
+}
+
+void TfrmMain::buildClientArea() {
+  auto* client = new QWidget(this);
+  client->setFixedSize(kClientSize);
+  setCentralWidget(client);
+
+  // Created bottom to top: each control lies over the ones made before it.
+  lbl_search = new QLabel(QStringLiteral("Search by ID:"), client);
+  lbl_search->setGeometry(479, 8, 66, 13);
+  lbl_search->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  background = new TBackground(QStringLiteral(":/images/background.png"), client);
+  background->setGeometry(QRect(QPoint(0, 0), kClientSize));
+
+  childArea = new QMdiArea(client);
+  childArea->setGeometry(QRect(QPoint(0, 0), kClientSize));
+  childArea->setBackground(Qt::NoBrush);
+  childArea->setFrameShape(QFrame::NoFrame);
+  childArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  childArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  childArea->setFocusPolicy(Qt::NoFocus);
+  childArea->setAttribute(Qt::WA_TranslucentBackground);
+  childArea->viewport()->setAutoFillBackground(false);
+  childArea->setAutoFillBackground(false);
+
+  auto* list = new TSpriteListBox(client);
+  SpriteListBox = list;
+  list->setGeometry(479, 35, 175, 444);
+  list->setToolTip(QStringLiteral("Right click to show the menu"));
+  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setUniformItemSizes(true);
+  list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  list->setContextMenuPolicy(Qt::CustomContextMenu);
+  list->setItemDelegate(new TSpriteDelegate(list));
+  spriteListModel = new TSpriteListModel(SpritesIndex, list);
+  list->setModel(spriteListModel);
+  connect(list, &TSpriteListBox::mouseDown, this,
+          [this](Qt::MouseButton button, const QPoint& pos) {
+            guarded([&] { SpriteListBoxMouseDown(button, pos); });
+          });
+
+  edt_search = new QLineEdit(QStringLiteral("0"), client);
+  edt_search->setGeometry(479, 8, 130, 21);
+  edt_search->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edt_search));
+
+  btn_search = new QPushButton(QStringLiteral("Search"), client);
+  btn_search->setGeometry(615, 8, 39, 21);
+  connect(btn_search, &QPushButton::clicked, this,
+          [this] { guarded([this] { btn_searchClick(); }); });
+
+  setTabOrder(SpriteListBox, edt_search);
+  setTabOrder(edt_search, btn_search);
+  SpriteListBox->setFocus();
+}
+
+QAction* TfrmMain::addCommand(QMenu* menu, const QString& caption, void (TfrmMain::*handler)()) {
+  QAction* action = menu->addAction(caption);
+  connect(action, &QAction::triggered, this,
+          [this, handler] { guarded([&] { (this->*handler)(); }); });
+  return action;
+}
+
+void TfrmMain::buildMenus() {
+  QMenuBar* bar = menuBar();
+  bar->setNativeMenuBar(false);
+
+  const auto withShortcut = [](QAction* action, QKeyCombination key, const char* picture) {
+    action->setShortcut(QKeySequence(key));
+    if (picture) action->setIcon(QIcon(QString::fromLatin1(picture)));
+    return action;
+  };
+
+  File1 = bar->addMenu(QStringLiteral("File"));
+  New1 = withShortcut(addCommand(File1, QStringLiteral("New"), &TfrmMain::New1Click),
+                      Qt::CTRL | Qt::Key_N, ":/images/menu-new.png");
+  Open1 = withShortcut(addCommand(File1, QStringLiteral("Open"), &TfrmMain::Open1Click),
+                       Qt::CTRL | Qt::Key_O, ":/images/menu-open.png");
+  Save1 = withShortcut(addCommand(File1, QStringLiteral("Save"), &TfrmMain::Save1Click),
+                       Qt::CTRL | Qt::Key_S, ":/images/menu-save.png");
+  Add2 = withShortcut(addCommand(File1, QStringLiteral("Add"), &TfrmMain::Add2Click),
+                      Qt::CTRL | Qt::Key_A, nullptr);
+  SelectedItems1 = File1->addMenu(QStringLiteral("Selected Items"));
+  Replace1 =
+      withShortcut(addCommand(SelectedItems1, QStringLiteral("Replace"), &TfrmMain::Replace1Click),
+                   Qt::CTRL | Qt::Key_R, nullptr);
+  Export1 =
+      withShortcut(addCommand(SelectedItems1, QStringLiteral("Export"), &TfrmMain::Export1Click),
+                   Qt::CTRL | Qt::Key_E, nullptr);
+  Clone1 = withShortcut(addCommand(SelectedItems1, QStringLiteral("Clone"), &TfrmMain::Clone1Click),
+                        Qt::CTRL | Qt::Key_C, nullptr);
+  Clear1 = withShortcut(addCommand(SelectedItems1, QStringLiteral("Clear"), &TfrmMain::Clear1Click),
+                        Qt::CTRL | Qt::Key_D, nullptr);
+  Properties1 =
+      withShortcut(addCommand(File1, QStringLiteral("Properties"), &TfrmMain::Properties1Click),
+                   Qt::CTRL | Qt::Key_P, ":/images/menu-properties.png");
+  exit1 = addCommand(File1, QStringLiteral("exit"), &TfrmMain::Exit1Click);
+
+  Help1 = bar->addMenu(QStringLiteral("Help"));
+  About1 = addCommand(Help1, QStringLiteral("About"), &TfrmMain::About1Click);
+
+  PopupMenu1 = new QMenu(this);
+  Add1 = addCommand(PopupMenu1, QStringLiteral("Add"), &TfrmMain::Add1Click);
+  Substituir1 = addCommand(PopupMenu1, QStringLiteral("Replace"), &TfrmMain::Substituir1Click);
+  Exportar1 = addCommand(PopupMenu1, QStringLiteral("Export"), &TfrmMain::Exportar1Click);
+  Clone2 = addCommand(PopupMenu1, QStringLiteral("Clone"), &TfrmMain::Clone2Click);
+  Clear2 = addCommand(PopupMenu1, QStringLiteral("Clear"), &TfrmMain::Clear2Click);
+  connect(SpriteListBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    PopupMenu1->popup(SpriteListBox->viewport()->mapToGlobal(pos));
+  });
+
+  // Made last, so it is destroyed after the menu that uses it.
+  auto* pictureStyle = new TMenuPictureStyle;
+  pictureStyle->setParent(this);
+  File1->setStyle(pictureStyle);
+}
+
+void TfrmMain::FormCreate(const QString& appDirectory) {
+  SpritesIndex.clear();
+  const QString dir =
+      appDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : appDirectory;
+  FCore.initEditor(dir.toStdString());
+  setWindowTitle(QString::fromLatin1(appTitle));
+  FCore.spriteFile.onRelease.push_back(TonRelease(this, &TfrmMain::spritesReleased));
+}
+
+void TfrmMain::spritesReleased() { spriteListModel->clearRows(); }
+
+void TfrmMain::loadSprites() { spriteListModel->rebuild(FCore.spriteFile.Sprites); }
+
+std::vector<int> TfrmMain::getSelectedItems() const {
+  std::vector<int> rows;
+  const QItemSelection selection = SpriteListBox->selectionModel()->selection();
+  for (const QItemSelectionRange& range : selection) {
+    for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
+  }
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  return rows;
+}
+
+void TfrmMain::showChildWindow(QWidget* child, const QPoint& pos) {
+  auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+  if (!sub || sub->mdiArea() != childArea) {
+    sub = childArea->addSubWindow(child, Qt::SubWindow | Qt::CustomizeWindowHint |
+                                             Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(child->windowIcon());
+    sub->adjustSize();
+    if (child->minimumSize() == child->maximumSize()) sub->setFixedSize(sub->sizeHint());
+  }
+  sub->move(pos);
+  child->show();
+  sub->show();
+  sub->raise();
+  childArea->setActiveSubWindow(sub);
+}
+
+void TfrmMain::centreChild(TChildWindow* child) {
+  QWidget* frame = child->frame();
+  const QSize area = childArea->size();
+  child->moveTo(QPoint(std::max(0, (area.width() - frame->width()) / 2),
+                       std::max(0, (area.height() - frame->height()) / 2)));
+}
+
+void TfrmMain::SpriteListBoxMouseDown(Qt::MouseButton button, const QPoint& pos) {
+  if (!FCore.spriteFile.loaded) return;
+  itemIndex = -1;
+  if (button != Qt::RightButton) return;
+  const QModelIndex row = SpriteListBox->indexAt(pos);
+  if (row.isValid()) itemIndex = row.row();
+}
+
+void TfrmMain::btn_searchClick() {
+  if (!FCore.spriteFile.loaded) return;
+  const std::int32_t id = searchNumber(edt_search->text());
+  for (std::size_t row = 0; row < SpritesIndex.size(); ++row) {
+    const TSprite* sprite = SpritesIndex[row];
+    if (!sprite || sprite->ID() != id) continue;
+    const QModelIndex found = spriteListModel->index(static_cast<int>(row));
+    if (SpriteListBox->currentIndex() != found) {
+      SpriteListBox->selectionModel()->setCurrentIndex(found, QItemSelectionModel::NoUpdate);
+      SpriteListBox->scrollTo(found, QAbstractItemView::EnsureVisible);
+    }
+    return;
+  }
+  FHost.showMessage("Id not found.", "Error!", TMsgIcon::Error);
+}
+
+bool TfrmMain::isCommandShortcut(const QKeyEvent& key) {
+  if (!key.modifiers().testFlag(Qt::ControlModifier)) return false;
+  switch (key.key()) {
+    case Qt::Key_A:
+    case Qt::Key_C:
+    case Qt::Key_D:
+    case Qt::Key_E:
+    case Qt::Key_N:
+    case Qt::Key_O:
+    case Qt::Key_P:
+    case Qt::Key_R:
+    case Qt::Key_S:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TfrmMain::ApplicationEvents1ShortCut(const QKeyEvent& key) {
+  if (key.key() == Qt::Key_Escape) {
+    FCore.closeEditor();
+    return false;
+  }
+  if (!isCommandShortcut(key)) return false;
+  switch (key.key()) {
+    case Qt::Key_A:
+      Add2Click();
+      break;
+    case Qt::Key_C:
+      Clone1Click();
+      break;
+    case Qt::Key_D:
+      Clear1Click();
+      break;
+    case Qt::Key_E:
+      Export1Click();
+      break;
+    case Qt::Key_N:
+      New1Click();
+      break;
+    case Qt::Key_O:
+      Open1Click();
+      break;
+    case Qt::Key_P:
+      Properties1Click();
+      break;
+    case Qt::Key_R:
+      Replace1Click();
+      break;
+    case Qt::Key_S:
+      Save1Click();
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+void TfrmMain::New1Click() {
+  if (!newDialog) {
+    newDialog = new TfrmNewFile(*this);
+    showChildWindow(newDialog, kNewFilePosition);
+  }
+  newDialog->moveTo(kNewFilePosition);
+  if (dialog) dialog->closeWindow();
+  if (newDialog) newDialog->bringToFront();
+}
+
+void TfrmMain::Open1Click() {
+  if (!dialog) {
+    dialog = new TfrmFileDialog(*this);
+    showChildWindow(dialog, kFileDialogPosition);
+  }
+  dialog->moveTo(kFileDialogPosition);
+  if (newDialog) newDialog->closeWindow();
+  if (!dialog) return;
+  dialog->enterInOpenMode();
+  if (dialog) dialog->bringToFront();
+}
+
+void TfrmMain::Save1Click() {
+  if (!FCore.spriteFile.loaded) {
+    FHost.showMessage("No file open!", "Error!", TMsgIcon::Error);
+    return;
+  }
+  if (!dialog) {
+    dialog = new TfrmFileDialog(*this);
+    showChildWindow(dialog, kFileDialogPosition);
+  }
+  dialog->moveTo(kFileDialogPosition);
+  if (newDialog) newDialog->closeWindow();
+  if (!dialog) return;
+  dialog->enterInSaveMode();
+  if (dialog) dialog->bringToFront();
+}
+
+void TfrmMain::Properties1Click() {
+  if (!FCore.spriteFile.loaded) {
+    FHost.showMessage("No file open!", "Error!", TMsgIcon::Error);
+    return;
+  }
+  if (!propertiesDialog) {
+    propertiesDialog = new TfrmFileProperties(*this);
+    showChildWindow(propertiesDialog, QPoint(0, 0));
+    centreChild(propertiesDialog);
+  }
+  propertiesDialog->actualize();
+  if (propertiesDialog) propertiesDialog->bringToFront();
+}
+
+void TfrmMain::About1Click() {
+  if (aboutDialog) {
+    aboutDialog->bringToFront();
+    return;
+  }
+  aboutDialog = new TfrmAbout(*this);
+  showChildWindow(aboutDialog, QPoint(0, 0));
+  centreChild(aboutDialog);
+}
+
+void TfrmMain::Exit1Click() { FCore.closeEditor(); }
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  bool closing = false;
+  guarded([&] { closing = FCore.closeEditor(); });
+  if (closing) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TfrmMain::Add2Click() { FCommands->Add2Click(); }
+void TfrmMain::Add1Click() { FCommands->Add1Click(); }
+void TfrmMain::Replace1Click() { FCommands->Replace1Click(); }
+void TfrmMain::Substituir1Click() { FCommands->Substituir1Click(); }
+void TfrmMain::Export1Click() { FCommands->Export1Click(); }
+void TfrmMain::Exportar1Click() { FCommands->Exportar1Click(); }
+void TfrmMain::Clone1Click() { FCommands->Clone1Click(); }
+void TfrmMain::Clone2Click() { FCommands->Clone2Click(); }
+void TfrmMain::Clear1Click() { FCommands->Clear1Click(); }
+void TfrmMain::Clear2Click() { FCommands->Clear2Click(); }
+
+}  // namespace tess

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -27,6 +28,8 @@ class TfrmFileDialog;
 class TfrmNewFile;
 class TfrmFileProperties;
 class TfrmAbout;
+class TChildWindow;
+class TShortcutFilter;
 
 // The program's only top-level window: the sprite list, the menus, the search, and the host of
 // every other window.
@@ -52,11 +55,18 @@ class TfrmMain : public QMainWindow {
   // raises it. The child is destroyed when it is closed.
   void showChildWindow(QWidget* child, const QPoint& pos);
 
+  // The program's own font: Tahoma 11 px where installed, else the platform's sans-serif.
+  static QFont windowFont();
+
   // Handlers of the window, its menus and its list.
   void SpriteListBoxMouseDown(Qt::MouseButton button, const QPoint& pos);
+  // Throws std::runtime_error "''<text>'' is not a valid integer value" when the search text is
+  // not a 32-bit integer; the button shows it through the general error report.
   void btn_searchClick();
   // The application-wide key filter; returns whether the key was handled (and so consumed).
   bool ApplicationEvents1ShortCut(const QKeyEvent& key);
+  // Whether ApplicationEvents1ShortCut handles `key` (Ctrl with one of the nine letters).
+  static bool isCommandShortcut(const QKeyEvent& key);
   void New1Click();
   void Open1Click();
   void Save1Click();
@@ -127,12 +137,22 @@ class TfrmMain : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;  // FormClose
 
  private:
-  void FormCreate();
+  void FormCreate(const QString& appDirectory);
+  void buildClientArea();
+  void buildMenus();
+  // The sprite file released its sprites: drop every row that refers to them.
+  void spritesReleased();
+  // Runs a handler started by the user; an error it raises goes to the general error report.
+  template <typename Handler>
+  void guarded(Handler&& handler);
+  QAction* addCommand(QMenu* menu, const QString& caption, void (TfrmMain::*handler)());
+  void centreChild(TChildWindow* child);
 
   TEditorCore& FCore;
   QtHost& FHost;
   IFileChooser& FChooser;
   std::unique_ptr<TSpriteCommands> FCommands;
+  TShortcutFilter* FShortcuts = nullptr;
 };
 
 }  // namespace tess

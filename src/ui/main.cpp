@@ -1,1 +1,27 @@
-// placeholder
+#include <QIcon>
+#include <csignal>
+
+#include "core/editorCore.h"
+#include "ui/EditorStartup.h"
+#include "ui/FileChooser.h"
+#include "ui/QtHost.h"
+#include "ui/TApplication.h"
+#include "ui/TfrmMain.h"
+
+int main(int argc, char** argv) {
+  // A save that runs into the file-size limit then fails like any other write error, with the
+  // user's file left as it was, instead of ending the editor.
+  std::signal(SIGXFSZ, SIG_IGN);
+
+  tess::TApplication app(argc, argv);
+  app.setApplicationName(QString::fromLatin1(tess::appTitle));
+  app.setWindowIcon(QIcon(QStringLiteral(":/images/icon-main.png")));
+  app.setFont(tess::TfrmMain::windowFont());
+
+  tess::QtHost host;
+  app.setErrorHost(&host);
+  tess::QtFileChooser chooser;
+  const int status = tess::runEditor(host, chooser);
+  app.setErrorHost(nullptr);
+  return status;
+}

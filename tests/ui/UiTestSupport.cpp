@@ -152,7 +152,7 @@ EditorFixture::EditorFixture(const Options& options) : core(host) {
   main = std::make_unique<TfrmMain>(core, host, chooser, nullptr, dir());
   if (options.show) {
     main->show();
-    QTest::qWaitForWindowExposed(main.get());
+    exposed = QTest::qWaitForWindowExposed(main.get());
   }
 }
 

@@ -171,6 +171,7 @@ class EditorFixture {
   ScriptedChooser chooser;
   TEditorCore core;
   std::unique_ptr<TfrmMain> main;
+  bool exposed = false;  // the main window was shown and is on screen
 };
 
 // Runs the test object `TestObject` inside a TApplication, headless unless a platform is set.

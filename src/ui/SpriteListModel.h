@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <memory>
+#include <vector>
+
+namespace tess {
+
+class TSprite;
+
+// The rows of the main window's sprite list over its SpritesIndex (row number -> sprite, not
+// owned). The model has its own row count: the list starts with one blank row that has no
+// index entry. The text of a row is never shown; painting asks for spriteAt.
+class TSpriteListModel : public QAbstractListModel {
+  Q_OBJECT
+
+ public:
+  // `index` is the main window's SpritesIndex; it must outlive the model.
+  explicit TSpriteListModel(std::vector<TSprite*>& index, QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+  // Replaces every row by one row per sprite, in order, in a single reset.
+  void rebuild(const std::vector<std::unique_ptr<TSprite>>& sprites);
+  // Appends one row and its index entry.
+  void appendRow(TSprite* sprite);
+  // Drops every row and index entry at once.
+  void clearRows();
+
+  // The sprite of `row`, or nullptr when the row has no entry.
+  TSprite* spriteAt(int row) const noexcept;
+
+ private:
+  std::vector<TSprite*>& FIndex;
+  int FRows = 1;
+  int FRebuiltRows = 0;  // rows made by rebuild; the ones after them were appended
+};
+
+}  // namespace tess
