@@ -69,7 +69,7 @@ void TNStream::SaveToFile(const std::string& path) const {
 }
 
 std::size_t TNStream::read(void* buffer, std::size_t n) noexcept {
-  if (FPosition >= FBytes.size()) return 0;
+  if (FPosition >= FBytes.size() || n == 0) return 0;
   const std::size_t available = std::min(n, FBytes.size() - FPosition);
   std::memcpy(buffer, FBytes.data() + FPosition, available);
   FPosition += available;
@@ -83,7 +83,7 @@ void TNStream::write(const void* buffer, std::size_t n) {
   // written at the end is copied once and never zero-filled first.
   if (FPosition > FBytes.size()) FBytes.resize(FPosition);
   const std::size_t inside = std::min(n, FBytes.size() - FPosition);
-  std::memcpy(FBytes.data() + FPosition, bytes, inside);
+  if (inside > 0) std::memcpy(FBytes.data() + FPosition, bytes, inside);
   FBytes.insert(FBytes.end(), bytes + inside, bytes + n);
   FPosition += n;
 }

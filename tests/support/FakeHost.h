@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,10 @@ class FakeHost : public IEditorHost {
     return answerYes;
   }
   void setMainTitle(const std::string& title) override { titles.push_back(title); }
-  void processPendingEvents() override { ++eventPumps; }
+  void processPendingEvents() override {
+    ++eventPumps;
+    if (onPendingEvents) onPendingEvents();
+  }
   void runSaveCommand() override { ++saveCommands; }
   void requestTermination() override { ++terminations; }
 
@@ -36,6 +40,9 @@ class FakeHost : public IEditorHost {
   std::vector<std::string> titles;
   bool answerYes = true;
   long eventPumps = 0;
+  // Runs inside processPendingEvents, standing in for whatever command the user might start
+  // while a long operation lets events through.
+  std::function<void()> onPendingEvents;
   int saveCommands = 0;
   int terminations = 0;
 };

@@ -1,0 +1,149 @@
+#include "fileio/AtomicFile.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace tess {
+namespace {
+
+using testing::readBytes;
+using testing::TempDir;
+using testing::writeBytes;
+
+const std::vector<unsigned char> kOld = {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
+
+std::vector<unsigned char> pattern(std::size_t size) {
+  std::vector<unsigned char> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i * 7 + 3);
+  return bytes;
+}
+
+mode_t modeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0);
+  return info.st_mode & 07777;
+}
+
+TEST(AtomicFileTest, CreatesANewFileWithTheUmaskPermissions) {
+  const TempDir dir;
+  const std::string target = dir.file("new.spr");
+  const auto data = pattern(10000);
+  writeFileAtomically(target, data.data(), data.size());
+  EXPECT_EQ(readBytes(target), data);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"new.spr"});
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(modeOf(target), 0666 & ~mask);
+}
+
+TEST(AtomicFileTest, ReplacesAnExistingFileAndKeepsItsPermissions) {
+  const TempDir dir;
+  const std::string target = dir.file("old.spr");
+  writeBytes(target, kOld);
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  const auto data = pattern(3);
+  writeFileAtomically(target, data.data(), data.size());
+  EXPECT_EQ(readBytes(target), data);
+  EXPECT_EQ(modeOf(target), 0640u);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"old.spr"});
+}
+
+TEST(AtomicFileTest, WritesAnEmptyFile) {
+  const TempDir dir;
+  const std::string target = dir.file("empty");
+  writeBytes(target, kOld);
+  writeFileAtomically(target, nullptr, 0);
+  EXPECT_TRUE(readBytes(target).empty());
+}
+
+TEST(AtomicFileTest, ANameWithoutFolderLandsInTheWorkingFolder) {
+  const TempDir dir;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  const auto data = pattern(5);
+  EXPECT_NO_THROW(writeFileAtomically("plain.spr", data.data(), data.size()));
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(readBytes(dir.file("plain.spr")), data);
+}
+
+TEST(AtomicFileTest, SavingThroughASymbolicLinkReplacesTheFileItPointsTo) {
+  const TempDir dir;
+  const std::string real = dir.file("real.spr");
+  const std::string link = dir.file("link.spr");
+  writeBytes(real, kOld);
+  std::filesystem::create_symlink(real, link);
+  const auto data = pattern(64);
+  writeFileAtomically(link, data.data(), data.size());
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(readBytes(real), data);
+}
+
+TEST(AtomicFileTest, FailuresThrowAndLeaveNothingBehind) {
+  const TempDir dir;
+  std::filesystem::create_directory(dir.path() / "folder");
+  writeBytes(dir.file("folder/keep"), kOld);
+  const auto data = pattern(100);
+  const std::string cases[] = {
+      dir.file("missing/target.spr"),  // the folder does not exist
+      dir.file("folder"),              // the target is a folder
+      dir.file("folder/"),             // a name that ends in a separator
+      "",                              // no name at all
+      "/dev/null",                     // not a regular file
+  };
+  for (const std::string& target : cases) {
+    SCOPED_TRACE(target);
+    EXPECT_THROW(writeFileAtomically(target, data.data(), data.size()), std::runtime_error);
+  }
+  EXPECT_EQ(readBytes(dir.file("folder/keep")), kOld);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"folder"});
+  EXPECT_EQ(std::vector<std::string>{"keep"}, TempDir::entriesOf(dir.path() / "folder"));
+}
+
+// A write cut short by the file size limit: the process lives on, the write reports an error,
+// the old file is byte for byte what it was and no temporary file is left. The limit is set in
+// a child process so that it cannot disturb the test runner.
+TEST(AtomicFileTest, AWriteThatHitsTheFileSizeLimitFailsWithoutHarm) {
+  const TempDir dir;
+  const std::string target = dir.file("limited.spr");
+  writeBytes(target, kOld);
+  const auto data = pattern(256 * 1024);
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit limit{4096, 4096};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+    int status = 1;
+    try {
+      writeFileAtomically(target, data.data(), data.size());
+    } catch (const std::runtime_error&) {
+      status = 0;
+    }
+    // The signal that the kernel raised must not be waiting to end the process either.
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    if (sigismember(&pending, SIGXFSZ) == 1) status = 2;
+    ::_exit(status);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child was ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(readBytes(target), kOld);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"limited.spr"});
+}
+
+}  // namespace
+}  // namespace tess

@@ -1,0 +1,103 @@
+#include "sprite/TNStream.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace tess {
+namespace {
+
+using testing::TempDir;
+
+TNStream streamOf(std::vector<std::uint8_t> bytes) {
+  TNStream stream;
+  stream.bytes() = std::move(bytes);
+  return stream;
+}
+
+TEST(TNStreamTest, IntegersAreLittleEndianAndTheCountReadIsSigned) {
+  TNStream stream = streamOf({0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0x34, 0x12});
+  EXPECT_EQ(stream.readInteger(), 0x12345678);
+  EXPECT_EQ(stream.readInteger(), -1);
+  EXPECT_EQ(stream.readWord(), 0x1234);
+  EXPECT_EQ(stream.position(), 10u);
+}
+
+TEST(TNStreamTest, WritesAreLittleEndianAndWordKeepsTheLowSixteenBits) {
+  TNStream stream;
+  stream.writeInteger(-2);
+  stream.writeWord(0x12345678u);
+  EXPECT_EQ(stream.bytes(), (std::vector<std::uint8_t>{0xFE, 0xFF, 0xFF, 0xFF, 0x78, 0x56}));
+}
+
+TEST(TNStreamTest, ReadCopiesWhatIsThereAndNothingBeyond) {
+  TNStream stream = streamOf({1, 2, 3});
+  std::uint8_t buffer[8] = {};
+  stream.seek(1);
+  EXPECT_EQ(stream.read(buffer, 8), 2u);
+  EXPECT_EQ(buffer[0], 2);
+  EXPECT_EQ(buffer[1], 3);
+  EXPECT_EQ(stream.position(), 3u);
+  EXPECT_EQ(stream.read(buffer, 8), 0u);
+  stream.seek(100);
+  EXPECT_EQ(stream.read(buffer, 1), 0u);
+  EXPECT_EQ(stream.position(), 100u);
+}
+
+TEST(TNStreamTest, ShortIntegerReadsThrowInsteadOfReadingPastTheEnd) {
+  TNStream stream = streamOf({1, 2, 3});
+  EXPECT_THROW(stream.readInteger(), EReadError);
+  TNStream one = streamOf({1});
+  EXPECT_THROW(one.readWord(), EReadError);
+  TNStream none;
+  EXPECT_THROW(none.readWord(), EReadError);
+}
+
+TEST(TNStreamTest, WritingPastTheEndFillsTheGapAndOverwritingKeepsTheRest) {
+  TNStream stream;
+  stream.seek(4);
+  stream.writeWord(0xBBAA);
+  EXPECT_EQ(stream.bytes(), (std::vector<std::uint8_t>{0, 0, 0, 0, 0xAA, 0xBB}));
+  stream.seek(1);
+  const std::uint8_t straddle[] = {9, 9, 9, 9, 9, 9, 9};
+  stream.write(straddle, sizeof straddle);
+  EXPECT_EQ(stream.bytes(), (std::vector<std::uint8_t>{0, 9, 9, 9, 9, 9, 9, 9}));
+  EXPECT_EQ(stream.position(), 8u);
+  stream.seek(2);
+  stream.writeWord(0x0201);
+  EXPECT_EQ(stream.bytes(), (std::vector<std::uint8_t>{0, 9, 1, 2, 9, 9, 9, 9}));
+}
+
+TEST(TNStreamTest, FilesRoundTripThroughSaveAndLoad) {
+  const TempDir dir;
+  TNStream out;
+  for (int i = 0; i < 100000; ++i) out.writeWord(static_cast<std::uint32_t>(i));
+  out.SaveToFile(dir.file("data.bin"));
+  TNStream in;
+  in.seek(7);
+  in.LoadFromFile(dir.file("data.bin"));
+  EXPECT_EQ(in.position(), 0u);
+  EXPECT_EQ(in.bytes(), out.bytes());
+}
+
+TEST(TNStreamTest, LoadingSomethingThatIsNotAReadableFileThrows) {
+  const TempDir dir;
+  TNStream stream;
+  EXPECT_THROW(stream.LoadFromFile(dir.file("missing.spr")), std::runtime_error);
+  EXPECT_THROW(stream.LoadFromFile(dir.path().string()), std::runtime_error);
+  EXPECT_THROW(stream.LoadFromFile(""), std::runtime_error);
+}
+
+TEST(TNStreamTest, LoadingAnEmptyFileGivesAnEmptyStream) {
+  const TempDir dir;
+  testing::writeBytes(dir.file("empty"), {});
+  TNStream stream = streamOf({1, 2, 3});
+  stream.LoadFromFile(dir.file("empty"));
+  EXPECT_EQ(stream.size(), 0u);
+}
+
+}  // namespace
+}  // namespace tess
