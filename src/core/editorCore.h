@@ -29,25 +29,47 @@ class TEditorCore {
   // "Error on loading versions, correct your config.ini please.", requests termination and
   // returns false.
   bool initEditor(const std::string& executableDir);
+  // Reads appPath + "config.ini" into `versions`. On failure the catalog held before stays
+  // (empty at start-up) and catalogError() says why.
   bool loadVersions();
 
+  // new, open and save refuse (false, nothing changed) while the sprite file is busy with a
+  // load or save: starting one would free or rewrite the sprites under the running operation.
+  // saveFile also refuses above 65500 sprites for a version with 16-bit counts, with a message.
   bool newFile(const TVersionInfo& version);
   bool openFile(const std::string& fileName, const TVersionInfo& version);
   bool saveFile(const std::string& fileName, const TVersionInfo& version);
+  // Sets the unsaved flag and puts title() on the main window.
   void setModified();
+  // With unsaved changes, asks first; any answer but Yes runs the Save command and returns
+  // false. Otherwise requests termination and returns true.
   bool closeEditor();
+
+  // The main window title for the present state: appTitle alone before any file (with
+  // " - Not saved!" after an edit made before any file), else formatTitle of the current
+  // version, the unsaved flag and currentFileName.
+  std::string title() const;
+  // Why the last loadVersions failed; empty after a success. For diagnostics only.
+  const std::string& catalogError() const noexcept { return FCatalogError; }
 
   IEditorHost& host() const noexcept { return FHost; }
 
   TSpriteFile spriteFile;
   std::string currentFileName;
-  const TVersionInfo* currentVersion = nullptr;  // points into `versions`
+  // Points into `versions`; a version handed in from outside the catalog is kept as a copy, so
+  // this never dangles.
+  const TVersionInfo* currentVersion = nullptr;
   std::vector<TVersionInfo> versions;
   bool unsavedChanges = false;
   std::string appPath;  // ends with '/'
 
  private:
+  const TVersionInfo* catalogEntry(const TVersionInfo& version) const noexcept;
+  const TVersionInfo* adoptVersion(const TVersionInfo& version);
+
   IEditorHost& FHost;
+  TVersionInfo FOutsideVersion;
+  std::string FCatalogError;
 };
 
 // The directory of the running executable, with a trailing '/'.
