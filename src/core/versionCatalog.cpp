@@ -163,6 +163,10 @@ bool layOut(std::string_view text, std::vector<SectionValues>& sections, std::st
 
 int onIniValue(void* user, const char* section, const char* key, const char* value) {
   auto& sections = *static_cast<std::vector<SectionValues>*>(user);
+  // Builds of inih made to announce new sections, or to allow keys without values, pass null
+  // pointers; neither carries anything the catalog needs.
+  if (section == nullptr || key == nullptr) return 1;
+  if (value == nullptr) value = "";
   const std::string_view sectionText(section);
   if (sectionText.empty()) return 1;  // a key before the first section
   std::size_t index = 0;

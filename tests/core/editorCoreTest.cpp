@@ -403,6 +403,17 @@ TEST_F(EditorCore, FailedSaveChangesNothing) {
   EXPECT_EQ(core.currentVersion, &v16());
 }
 
+TEST_F(EditorCore, SavingAnEmptyNewFileFailsAndChangesNothing) {
+  core.newFile(v16());
+  core.setModified();
+  const std::string path = dir.file("empty.spr");
+  EXPECT_FALSE(core.saveFile(path, v32()));
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(core.unsavedChanges);
+  EXPECT_EQ(core.currentVersion, &v16());
+  EXPECT_TRUE(core.currentFileName.empty());
+}
+
 TEST_F(EditorCore, EditBeforeAnyFileGetsAPlainTitle) {
   core.setModified();
   EXPECT_TRUE(core.unsavedChanges);
