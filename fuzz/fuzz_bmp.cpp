@@ -1,0 +1,32 @@
+// Imports any bytes as a file named *.bmp, through the same entry point the editing commands
+// use. A refused file must raise a std::exception the caller can report; an accepted one must
+// give a picture within the import limits with no opaque magenta left in it.
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+
+#include "FuzzSupport.h"
+#include "bitmap/TBitmap32.h"
+#include "image/imageFile.h"
+#include "image/imageLimits.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using tess::fuzz::require;
+  static const tess::fuzz::ScratchFile input(".bmp");
+  input.write(data, size);
+
+  tess::TBitmap32 bitmap;
+  try {
+    require(tess::loadImageFile(input.path(), bitmap), "a BMP import that returns says true");
+  } catch (const std::exception&) {
+    return 0;
+  }
+  require(tess::imageSizeAllowed(bitmap.Width(), bitmap.Height()),
+          "an imported picture is within the import limits");
+  const std::size_t count = static_cast<std::size_t>(bitmap.Width()) * bitmap.Height();
+  for (std::size_t i = 0; i < count; ++i) {
+    require(bitmap.FBits()[i] != tess::clMagenta32, "opaque magenta is keyed out");
+  }
+  return 0;
+}
