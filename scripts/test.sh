@@ -13,3 +13,7 @@ for preset in default asan; do
   echo "== $preset tests"
   ctest --preset "$preset" --parallel 2
 done
+
+# Every fuzz target for a bounded time from its seed corpus, then every kept regression input.
+echo "== fuzz"
+./scripts/fuzz.sh
