@@ -1,0 +1,38 @@
+#include "image/PNG.h"
+
+#include "fileio/AtomicFile.h"
+#include "image/PngDecoder.h"
+#include "image/PngPixels.h"
+#include "image/fileBytes.h"
+
+namespace tess {
+
+bool loadPngFile(TBitmap32& bitmap, const std::string& fileName) noexcept {
+  try {
+    const std::vector<std::uint8_t> bytes = readWholeFile(fileName);
+    return loadPngStream(bitmap, bytes);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool loadPngStream(TBitmap32& bitmap, std::span<const std::uint8_t> data) {
+  // Everything is decoded aside first, so a failure at any point leaves the bitmap as it was.
+  TBitmap32 decoded = pngToBitmap(decodePng(data));
+  // The import replaces the picture, not how the bitmap is drawn.
+  decoded.DrawMode = bitmap.DrawMode;
+  bitmap = std::move(decoded);
+  return true;
+}
+
+void savePngFile(const TBitmap32& bitmap, const std::string& fileName) noexcept {
+  try {
+    const auto png = bitmapToPng(bitmap);
+    if (!png) return;
+    writeFileAtomically(fileName, png->data(), png->size());
+  } catch (...) {
+    // Export failures are silent by design; the atomic write has left nothing behind.
+  }
+}
+
+}  // namespace tess

@@ -1,0 +1,190 @@
+// Broken and hostile PNG data: every case fails through the normal path, with the bitmap as it
+// was, and nothing is allocated for a size the data cannot back (the sanitizer build would
+// report an allocation of that size).
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <array>
+#include <functional>
+#include <stdexcept>
+
+#include "image/PNG.h"
+#include "pngTestSupport.h"
+
+namespace tess {
+namespace {
+
+using testing::assemblePng;
+using testing::Bytes;
+using testing::Chunk;
+using testing::ihdrData;
+
+TBitmap32 patterned() {
+  TBitmap32 bitmap;
+  bitmap.SetSize(2, 2);
+  std::copy_n(std::array<TColor32, 4>{1, 2, 3, 4}.begin(), 4, bitmap.FBits());
+  bitmap.DrawMode = dmBlend;
+  return bitmap;
+}
+
+bool isPatterned(const TBitmap32& bitmap) {
+  return bitmap.Width() == 2 && bitmap.Height() == 2 && bitmap.DrawMode == dmBlend &&
+         std::equal(bitmap.FBits(), bitmap.FBits() + 4,
+                    std::array<TColor32, 4>{1, 2, 3, 4}.begin());
+}
+
+Bytes deflate(const Bytes& raw) {
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  Bytes out(size);
+  EXPECT_EQ(compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9), Z_OK);
+  out.resize(size);
+  return out;
+}
+
+// A valid 4x4 truecolour image to break in various ways.
+Bytes smallImage() {
+  testing::PngFixture f;
+  f.width = 4;
+  f.height = 4;
+  f.colorType = 2;
+  for (int i = 0; i < 48; ++i) f.samples.push_back(static_cast<std::uint16_t>(i * 5));
+  return testing::encodePng(f);
+}
+
+Bytes withChunks(const std::function<void(std::vector<Chunk>&)>& change) {
+  auto chunks = testing::parseChunks(smallImage());
+  change(chunks);
+  return assemblePng(chunks);
+}
+
+Bytes flipCrcOf(Bytes png, const std::string& type) {
+  std::size_t offset = 8;
+  while (offset + 12 <= png.size()) {
+    const std::uint32_t length = (std::uint32_t{png[offset]} << 24) | (png[offset + 1] << 16) |
+                                 (png[offset + 2] << 8) | png[offset + 3];
+    if (std::string(png.begin() + static_cast<std::ptrdiff_t>(offset + 4),
+                    png.begin() + static_cast<std::ptrdiff_t>(offset + 8)) == type) {
+      png[offset + 8 + length] ^= 0x01;
+      return png;
+    }
+    offset += 12 + length;
+  }
+  ADD_FAILURE() << "no " << type << " chunk";
+  return png;
+}
+
+struct HostileCase {
+  std::string name;
+  Bytes bytes;
+};
+
+std::vector<HostileCase> hostileCases() {
+  const Bytes tinyIdat = deflate(Bytes(64, 0));
+  const Bytes valid = smallImage();
+  const Bytes signatureOnly(valid.begin(), valid.begin() + 8);
+  Bytes badSignature = valid;
+  badSignature[1] = 'Q';
+  return {
+      {"Empty", {}},
+      {"SignatureOnly", signatureOnly},
+      {"BadSignature", badSignature},
+      {"HugeHeaderInSmallFile",
+       assemblePng({{"IHDR", ihdrData(100000, 100000, 8, 6)}, {"IDAT", tinyIdat}, {"IEND", {}}})},
+      {"MaximumWidthHeader",
+       assemblePng({{"IHDR", ihdrData(0x7FFFFFFF, 1, 8, 6)}, {"IDAT", tinyIdat}, {"IEND", {}}})},
+      {"AllowedSidesButUnbackedData",
+       assemblePng({{"IHDR", ihdrData(16384, 16384, 16, 6)}, {"IDAT", tinyIdat}, {"IEND", {}}})},
+      {"ZeroWidth",
+       assemblePng({{"IHDR", ihdrData(0, 4, 8, 2)}, {"IDAT", tinyIdat}, {"IEND", {}}})},
+      {"BadColourType",
+       assemblePng({{"IHDR", ihdrData(4, 4, 8, 5)}, {"IDAT", tinyIdat}, {"IEND", {}}})},
+      {"BadBitDepth",
+       assemblePng({{"IHDR", ihdrData(4, 4, 3, 0)}, {"IDAT", tinyIdat}, {"IEND", {}}})},
+      {"PaletteWithoutPlte",
+       assemblePng({{"IHDR", ihdrData(4, 4, 8, 3)}, {"IDAT", tinyIdat}, {"IEND", {}}})},
+      {"NoImageData", assemblePng({{"IHDR", ihdrData(4, 4, 8, 2)}, {"IEND", {}}})},
+      {"TooLittleImageData",
+       assemblePng(
+           {{"IHDR", ihdrData(4, 4, 8, 2)}, {"IDAT", deflate(Bytes(20, 0))}, {"IEND", {}}})},
+      {"NotDeflate",
+       assemblePng({{"IHDR", ihdrData(4, 4, 8, 2)}, {"IDAT", Bytes(40, 0xFF)}, {"IEND", {}}})},
+      {"CrcInHeader", flipCrcOf(smallImage(), "IHDR")},
+      {"CrcInData", flipCrcOf(smallImage(), "IDAT")},
+      {"CrcInEnd", flipCrcOf(smallImage(), "IEND")},
+      {"CrcInTextChunk", flipCrcOf(withChunks([](std::vector<Chunk>& c) {
+                                     c.insert(c.begin() + 1, {"tEXt", {'a', 0, 'b'}});
+                                   }),
+                                   "tEXt")},
+      {"NoEnd", withChunks([](std::vector<Chunk>& c) { c.pop_back(); })},
+  };
+}
+
+class HostilePng : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostilePng, FailsCleanlyAndLeavesTheBitmap) {
+  TBitmap32 bitmap = patterned();
+  EXPECT_THROW(loadPngStream(bitmap, GetParam().bytes), std::runtime_error);
+  EXPECT_TRUE(isPatterned(bitmap));
+
+  const testing::TempDir dir;
+  testing::writeFile(dir / "hostile.png", GetParam().bytes);
+  EXPECT_FALSE(loadPngFile(bitmap, (dir / "hostile.png").string()));
+  EXPECT_TRUE(isPatterned(bitmap));
+}
+
+INSTANTIATE_TEST_SUITE_P(PngImport, HostilePng, ::testing::ValuesIn(hostileCases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(PngImport, EveryTruncationFails) {
+  const Bytes whole = smallImage();
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    TBitmap32 bitmap = patterned();
+    EXPECT_THROW(loadPngStream(bitmap, std::span(whole.data(), size)), std::runtime_error) << size;
+    EXPECT_TRUE(isPatterned(bitmap)) << size;
+  }
+}
+
+TEST(PngImport, EveryFlippedByteFails) {
+  const Bytes whole = smallImage();
+  for (std::size_t at = 0; at < whole.size(); ++at) {
+    for (std::uint8_t mask : {0x01, 0x80, 0xFF}) {
+      Bytes damaged = whole;
+      damaged[at] ^= mask;
+      TBitmap32 bitmap = patterned();
+      // Every byte is either part of the signature or covered by a chunk's CRC.
+      EXPECT_THROW(loadPngStream(bitmap, damaged), std::runtime_error) << at;
+      EXPECT_TRUE(isPatterned(bitmap)) << at;
+    }
+  }
+}
+
+TEST(PngImport, OversizedAncillaryChunkIsSkipped) {
+  const Bytes png = withChunks([](std::vector<Chunk>& c) {
+    Bytes text(9u << 20, 'x');
+    text[1] = 0;
+    c.insert(c.begin() + 1, {"zTXt", text});
+  });
+  TBitmap32 bitmap;
+  EXPECT_TRUE(loadPngStream(bitmap, png));
+  EXPECT_EQ(bitmap.Width(), 4);
+}
+
+TEST(PngImport, BytesAfterTheEndAreIgnored) {
+  Bytes png = smallImage();
+  png.insert(png.end(), {1, 2, 3});
+  TBitmap32 bitmap;
+  EXPECT_TRUE(loadPngStream(bitmap, png));
+  EXPECT_EQ(bitmap.Width(), 4);
+}
+
+TEST(PngImport, MissingFileGivesFalse) {
+  const testing::TempDir dir;
+  TBitmap32 bitmap = patterned();
+  EXPECT_FALSE(loadPngFile(bitmap, (dir / "none.png").string()));
+  EXPECT_FALSE(loadPngFile(bitmap, dir.path().string()));
+  EXPECT_TRUE(isPatterned(bitmap));
+}
+
+}  // namespace
+}  // namespace tess
