@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <algorithm>
 
 #include "core/editorCore.h"
 #include "ui/TfrmMain.h"
@@ -22,10 +23,14 @@ QFont labelFont() {
   return TfrmMain::windowFont();
 }
 
+// The labels size themselves to their text, so a wider fallback font never cuts a word off;
+// the stored width is the least they take.
 QLabel* makeLabel(QWidget* parent, const QString& text, const QRect& geometry) {
   auto* label = new QLabel(text, parent);
-  label->setGeometry(geometry);
   label->setFont(labelFont());
+  const int needed = label->fontMetrics().horizontalAdvance(text);
+  label->setGeometry(geometry.x(), geometry.y(), std::max(geometry.width(), needed),
+                     geometry.height());
   return label;
 }
 

@@ -22,6 +22,9 @@ class TfrmNewFile : public TChildWindow {
   // no choice.
   int chosenIndex() const;
 
+  // The stored client size; the frame opens at it and the user may resize it.
+  QSize sizeHint() const override { return {239, 37}; }
+
   QComboBox* cmbVersion = nullptr;
   QPushButton* Button1 = nullptr;
 
