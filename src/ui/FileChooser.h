@@ -11,10 +11,10 @@ namespace tess {
 // the user last chose in them (file name, filter) carries over between uses.
 struct TFileDialogSetup {
   QString title;
-  QString filter;        // Qt filter text, entries separated by ";;"
-  int filterIndex = 1;   // 1-based, the entry selected when the dialog opens
+  QString filter;       // Qt filter text, entries separated by ";;"
+  int filterIndex = 1;  // 1-based, the entry selected when the dialog opens
   QString defaultSuffix;
-  QString fileName;      // pre-filled name; the dialog writes the chosen one back
+  QString fileName;  // pre-filled name; the dialog writes the chosen one back
   bool multiSelect = false;
   bool confirmOverwrite = true;
   QWidget* owner = nullptr;  // nullptr: the platform default

@@ -13,7 +13,7 @@ TShortcutFilter::TShortcutFilter(Handler handler, Claim claims, QObject* parent)
 bool TShortcutFilter::isPropagation(const QEvent* event, const QWidget* receiver) const {
   if (event != FLastPress) return false;
   if (!FLastReceiver) return true;
-  return receiver->isAncestorOf(FLastReceiver);
+  return receiver != FLastReceiver && receiver->isAncestorOf(FLastReceiver);
 }
 
 bool TShortcutFilter::eventFilter(QObject* watched, QEvent* event) {

@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QStyleOptionViewItem>
+#include <cstddef>
 
 #include "sprite/TSprite.h"
 #include "ui/SpriteListModel.h"
@@ -39,14 +40,21 @@ void writeText(QPainter& painter, const QStyleOptionViewItem& option, const QPoi
   painter.drawText(at + QPoint(0, metrics.ascent()), text);
 }
 
-// Copies the bitmap's colour channels as they are, alpha ignored, through a view of its own
-// pixels: Format_RGB32 has the byte layout of TColor32 and does not look at the alpha byte.
+// Copies the bitmap's colour channels as they are, alpha ignored. The pixels have the byte
+// layout of Format_RGB32, but Qt copies that format's fourth byte unchanged and takes it for
+// alpha on surfaces that have one, so a view of the sprite's own memory would punch holes
+// wherever a pixel is transparent; the 4 KB copy with the fourth byte set to 255 is cheap.
 void copyOpaque(QPainter& painter, const QPoint& at, const TBitmap32& bitmap) {
   const TColor32* bits = bitmap.FBits();
   if (!bits) return;
-  const QImage view(reinterpret_cast<const uchar*>(bits), bitmap.Width(), bitmap.Height(),
-                    static_cast<qsizetype>(bitmap.Width()) * 4, QImage::Format_RGB32);
-  painter.drawImage(at, view);
+  QImage opaque(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
+  if (opaque.isNull()) return;
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const TColor32* from = bits + static_cast<std::ptrdiff_t>(y) * bitmap.Width();
+    auto* to = reinterpret_cast<TColor32*>(opaque.scanLine(y));
+    for (int x = 0; x < bitmap.Width(); ++x) to[x] = from[x] | 0xFF000000u;
+  }
+  painter.drawImage(at, opaque);
 }
 
 }  // namespace
@@ -102,8 +110,8 @@ void TSpriteDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   }
 }
 
-QSize TSpriteDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-  return {qMax(option.rect.width(), kRowHeight), kRowHeight};
+QSize TSpriteDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+  return {kRowHeight, kRowHeight};
 }
 
 }  // namespace tess

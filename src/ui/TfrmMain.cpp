@@ -293,7 +293,12 @@ void TfrmMain::FormCreate(const QString& appDirectory) {
 
 void TfrmMain::spritesReleased() { spriteListModel->clearRows(); }
 
-void TfrmMain::loadSprites() { spriteListModel->rebuild(FCore.spriteFile.Sprites); }
+void TfrmMain::loadSprites() {
+  spriteListModel->rebuild(FCore.spriteFile.Sprites);
+  // Lay the rows out now rather than on the next pass of the event loop, so that whatever runs
+  // next (a search, a paint) sees them.
+  SpriteListBox->doItemsLayout();
+}
 
 std::vector<int> TfrmMain::getSelectedItems() const {
   std::vector<int> rows;
