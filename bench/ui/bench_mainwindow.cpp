@@ -1,0 +1,159 @@
+// The main window's sprite list at scale: rebuilding the rows of a 1,000,000-sprite file, painting
+// one screenful of rows, and jumping from the first to the last row and painting there.
+//
+// Run headless: QT_QPA_PLATFORM=offscreen ./ui_bench_mainwindow
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "bitmap/TBitmap32.h"
+#include "core/editorCore.h"
+#include "sprite/TSpriteFile.h"
+#include "ui/FileChooser.h"
+#include "ui/QtHost.h"
+#include "ui/SpriteListModel.h"
+#include "ui/TfrmMain.h"
+
+namespace {
+
+constexpr int kSprites = 1000000;
+
+// A host that stays silent: the benchmark must not stop at a message box.
+class BenchHost : public tess::QtHost {
+ protected:
+  void presentMessage(const std::string& text, const std::string&, tess::TMsgIcon) override {
+    std::fprintf(stderr, "message: %s\n", text.c_str());
+  }
+  bool presentQuestion(const std::string&, const std::string&, tess::TMsgIcon) override {
+    return true;
+  }
+  void endEventLoop() override {}
+};
+
+// Every sprite but each seventh has a picture: a gradient with a transparent border.
+std::unique_ptr<tess::TSprite> makeSprite(std::int32_t id, bool withPicture) {
+  auto sprite = std::make_unique<tess::TSprite>();
+  sprite->setID(id);
+  if (!withPicture || id % 7 == 0) return sprite;
+  sprite->isDUmmy = false;
+  sprite->bitmap = std::make_unique<tess::TBitmap32>();
+  sprite->bitmap->SetSize(32, 32);
+  tess::TColor32* bits = sprite->bitmap->FBits();
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      const bool border = x < 2 || y < 2 || x > 29 || y > 29;
+      bits[y * 32 + x] = border ? tess::clTransparentWhite32
+                                : tess::PackColor32(static_cast<std::uint8_t>(id * 7),
+                                                    static_cast<std::uint8_t>(x * 8),
+                                                    static_cast<std::uint8_t>(y * 8), 255);
+    }
+  }
+  return sprite;
+}
+
+// The editor with a 1,000,000-sprite file in memory. Only the rows near both ends carry
+// pictures (4 KB each); the rows between are empty sprites, which cost the list the same.
+class Editor {
+ public:
+  Editor() : core(host) {
+    QFile ini(dir.filePath("config.ini"));
+    if (ini.open(QIODevice::WriteOnly | QIODevice::Text)) {
+      QTextStream(&ini) << "[10.98]\nSPRSignature=57BBD603\nsprite32=1\n";
+    }
+    main = std::make_unique<tess::TfrmMain>(core, host, chooser, nullptr, dir.path());
+    core.spriteFile.Sprites.reserve(kSprites);
+    for (int id = 1; id <= kSprites; ++id) {
+      const bool nearAnEnd = id <= 100 || id > kSprites - 100;
+      core.spriteFile.Sprites.push_back(makeSprite(id, nearAnEnd));
+    }
+    core.spriteFile.loaded = true;
+    main->show();
+    QApplication::processEvents();
+  }
+
+  QImage paintViewport() const {
+    QWidget* viewport = main->SpriteListBox->viewport();
+    QImage image(viewport->size(), QImage::Format_ARGB32_Premultiplied);
+    viewport->render(&image);
+    return image;
+  }
+
+  QTemporaryDir dir;
+  BenchHost host;
+  tess::TEditorCore core;
+  tess::QtFileChooser chooser;
+  std::unique_ptr<tess::TfrmMain> main;
+};
+
+Editor& editor() {
+  static Editor instance;
+  return instance;
+}
+
+void BM_LoadSprites(benchmark::State& state) {
+  Editor& e = editor();
+  for (auto _ : state) {
+    e.main->loadSprites();
+    benchmark::DoNotOptimize(e.main->SpritesIndex.data());
+  }
+  state.counters["rows"] = static_cast<double>(e.main->SpritesIndex.size());
+}
+BENCHMARK(BM_LoadSprites)->Unit(benchmark::kMillisecond);
+
+void BM_RebuildModelOnly(benchmark::State& state) {
+  Editor& e = editor();
+  for (auto _ : state) {
+    e.main->spriteListModel->rebuild(e.core.spriteFile.Sprites);
+    benchmark::DoNotOptimize(e.main->SpritesIndex.data());
+  }
+}
+BENCHMARK(BM_RebuildModelOnly)->Unit(benchmark::kMillisecond);
+
+void BM_PaintScreenful(benchmark::State& state) {
+  Editor& e = editor();
+  e.main->loadSprites();
+  QListView& list = *e.main->SpriteListBox;
+  list.selectionModel()->select(list.model()->index(3, 0), QItemSelectionModel::Select);
+  list.scrollToTop();
+  for (auto _ : state) {
+    QImage image = e.paintViewport();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+BENCHMARK(BM_PaintScreenful)->Unit(benchmark::kMicrosecond);
+
+void BM_ScrollFirstToLastAndPaint(benchmark::State& state) {
+  Editor& e = editor();
+  e.main->loadSprites();
+  QListView& list = *e.main->SpriteListBox;
+  for (auto _ : state) {
+    state.PauseTiming();
+    list.scrollToTop();
+    state.ResumeTiming();
+    list.scrollToBottom();
+    QImage image = e.paintViewport();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+BENCHMARK(BM_ScrollFirstToLastAndPaint)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
