@@ -1,7 +1,9 @@
 #include "fileio/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -12,8 +14,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tess {
 
@@ -35,6 +40,11 @@ class FileDescriptor {
 
   int get() const noexcept { return FFd; }
   bool valid() const noexcept { return FFd >= 0; }
+  int release() noexcept {
+    const int fd = FFd;
+    FFd = -1;
+    return fd;
+  }
   // Closes now so that a late write error reported by close() is not lost.
   int close() noexcept {
     const int fd = FFd;
@@ -122,26 +132,65 @@ std::string resolveTarget(const std::string& path) {
   return result;
 }
 
-// Creates a new, empty file beside the target under a name no one else uses. The mode 0666 lets
-// the process umask decide the permissions of a file that did not exist before.
+constexpr std::size_t kTemporarySuffixLength = 6;
+constexpr char kTemporaryDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+// A temporary file of target "name" is ".name.tess-" followed by six letters or digits.
+std::string temporaryPrefix(const std::string& name) { return "." + name + ".tess-"; }
+
+bool isTemporaryOf(std::string_view entry, std::string_view prefix) noexcept {
+  if (entry.size() != prefix.size() + kTemporarySuffixLength || !entry.starts_with(prefix))
+    return false;
+  for (const char c : entry.substr(prefix.size())) {
+    if (std::string_view(kTemporaryDigits).find(c) == std::string_view::npos) return false;
+  }
+  return true;
+}
+
+// Whether `path` still names the file open as `fd`.
+bool namesFile(const std::string& path, int fd) noexcept {
+  struct stat byName {};
+  struct stat byDescriptor {};
+  return ::lstat(path.c_str(), &byName) == 0 && ::fstat(fd, &byDescriptor) == 0 &&
+         byName.st_dev == byDescriptor.st_dev && byName.st_ino == byDescriptor.st_ino;
+}
+
+// Every temporary file is locked from just after it is created until after it has been renamed
+// or removed; the lock goes with its writer, however that writer ends. A temporary file that can
+// be locked therefore belongs to a save that died, and removeStaleTemporaries may take it away.
+// A file system without locks gives no lock to anyone, so nothing on it is ever taken for stale.
+enum class LockResult { Locked, Taken, Unsupported };
+
+LockResult lockTemporary(int fd) noexcept {
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return LockResult::Locked;
+  return errno == EWOULDBLOCK ? LockResult::Taken : LockResult::Unsupported;
+}
+
+// Creates a new, empty, locked file beside the target under a name no one else uses. The mode
+// 0666 lets the process umask decide the permissions of a file that did not exist before.
 int createTemporary(const std::string& folder, const std::string& name, std::string& tempPath) {
-  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   auto seed =
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
       (static_cast<std::uint64_t>(::getpid()) << 32);
+  const std::string prefix = folder + "/" + temporaryPrefix(name);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string suffix(6, 'x');
+    std::string suffix(kTemporarySuffixLength, 'x');
     for (char& ch : suffix) {
       seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-      ch = kDigits[(seed >> 33) % (sizeof(kDigits) - 1)];
+      ch = kTemporaryDigits[(seed >> 33) % (sizeof(kTemporaryDigits) - 1)];
     }
-    std::string candidate = folder + "/." + name + ".tess-" + suffix;
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      tempPath = std::move(candidate);
-      return fd;
+    std::string candidate = prefix + suffix;
+    FileDescriptor fd(::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.valid()) {
+      if (errno != EEXIST) fail("Cannot create a temporary file in", folder, errno);
+      continue;
     }
-    if (errno != EEXIST) fail("Cannot create a temporary file in", folder, errno);
+    // Another save sweeping this folder may have locked and removed the file in the moment
+    // between its creation and the lock; then it is not ours any more and another name is tried.
+    const LockResult lock = lockTemporary(fd.get());
+    if (lock == LockResult::Taken || !namesFile(candidate, fd.get())) continue;
+    tempPath = std::move(candidate);
+    return fd.release();
   }
   fail("Cannot create a temporary file in", folder, EEXIST);
 }
@@ -182,9 +231,16 @@ void writeFileAtomically(const std::string& path, const void* data, std::size_t 
   if (exists && S_ISDIR(existing.st_mode)) fail("Cannot write", path, EISDIR);
   if (exists && !S_ISREG(existing.st_mode)) fail("Cannot replace", path, EINVAL);
 
+  // Saves that were killed must not pile up copies of a large file beside it.
+  if (size >= kSweepFromBytes) removeStaleTemporaries(target);
+
   std::string tempPath;
   FileDescriptor file(createTemporary(folder, name, tempPath));
   TemporaryName temporary(tempPath);
+  // The lock belongs to the open file, not to the descriptor: this copy keeps it held after the
+  // descriptor that wrote is closed, until the rename is done.
+  const FileDescriptor lockHolder(::dup(file.get()));
+  if (!lockHolder.valid()) fail("Cannot write", path, errno);
 
   if (exists) {
     // Keep the replaced file's permissions and, where allowed, its owner.
@@ -204,6 +260,39 @@ void writeFileAtomically(const std::string& path, const void* data, std::size_t 
   if (::rename(temporary.path().c_str(), target.c_str()) != 0) fail("Cannot replace", path, errno);
   temporary.commit();
   syncFolder(folder);
+}
+
+void removeStaleTemporaries(const std::string& path) noexcept {
+  try {
+    const std::string target = resolveTarget(path);
+    const std::string name = nameOf(target);
+    if (name.empty() || name == "." || name == "..") return;
+    const std::string folder = folderOf(target);
+    const std::string prefix = temporaryPrefix(name);
+
+    std::vector<std::string> candidates;
+    {
+      const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+      if (!dir) return;
+      while (const dirent* entry = ::readdir(dir.get())) {
+        if (isTemporaryOf(entry->d_name, prefix))
+          candidates.push_back(folder + "/" + entry->d_name);
+      }
+    }
+    for (const std::string& candidate : candidates) {
+      const FileDescriptor fd(
+          ::open(candidate.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+      struct stat info {};
+      if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+      // Locked means its save is alive. The name is checked again under the lock, since a save
+      // that has just finished has renamed that very file to the target.
+      if (lockTemporary(fd.get()) != LockResult::Locked || !namesFile(candidate, fd.get()))
+        continue;
+      ::unlink(candidate.c_str());
+    }
+  } catch (...) {
+    // Sweeping is a courtesy to the folder; a save never fails because of it.
+  }
 }
 
 }  // namespace tess

@@ -12,4 +12,13 @@ namespace tess {
 // text that names the cause.
 void writeFileAtomically(const std::string& path, const void* data, std::size_t size);
 
+// Removes the temporary files that writeFileAtomically left beside `path` when it was killed or
+// crashed mid-write. A temporary file whose save is still running, in this process or another,
+// is never touched, nor is any other file. Best effort: never throws. It lists the folder, so
+// writeFileAtomically calls it only for files of kSweepFromBytes or more, where a left-over
+// copy is worth the listing; small files such as exported sprites are written without it.
+void removeStaleTemporaries(const std::string& path) noexcept;
+
+inline constexpr std::size_t kSweepFromBytes = 256 * 1024;
+
 }  // namespace tess
