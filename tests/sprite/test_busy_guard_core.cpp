@@ -1,0 +1,159 @@
+// Commands that would change the sprite list are refused while a load or a save runs, however
+// they arrive: through the event processing inside the encoder, or through a progress listener.
+// A save so interrupted writes exactly the sprites it started with. A command that ignored the
+// guard and changed the list anyway would make the save fail and keep the old file.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SaveFixture.h"
+#include "SpriteFixtures.h"
+#include "sprite/TSpriteFile.h"
+#include "support/FakeHost.h"
+#include "support/TempDir.h"
+
+namespace tess {
+namespace {
+
+using testing::FakeHost;
+using testing::readBytes;
+using testing::TempDir;
+
+// The editing commands as the user interface runs them: refused while the file is busy.
+struct GuardedCommands {
+  TSpriteFile& file;
+  int refused = 0;
+  int ran = 0;
+
+  bool run(const std::function<void()>& change) {
+    if (file.isBusy()) {
+      ++refused;
+      return false;
+    }
+    ++ran;
+    change();
+    return true;
+  }
+  void clone() {
+    run([this] {
+      auto copy =
+          testing::makeSprite([this](int i) { return file.Sprites[0]->bitmap->FBits()[i]; });
+      testing::append(file, std::move(copy));
+    });
+  }
+  void add() {
+    run([this] { testing::append(file, testing::makeSprite([](int) { return 0xFF112233u; })); });
+  }
+  void toggleEmpty() {
+    run([this] { file.Sprites[1]->isDUmmy = !file.Sprites[1]->isDUmmy; });
+  }
+  void repaint() {
+    run([this] { file.Sprites[0]->bitmap->FBits()[0] = 0xFF445566u; });
+  }
+  void clearAll() {
+    run([this] { file.clear(); });
+  }
+  void newFile() {
+    run([this] { file.New(); });
+  }
+  void all() {
+    clone();
+    add();
+    toggleEmpty();
+    repaint();
+    clearAll();
+    newFile();
+  }
+};
+
+struct ListenerHook {
+  std::function<void()> action;
+  void onProgress(std::int32_t, std::int32_t) { action(); }
+};
+
+class BusyGuard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::fillNewSprites(file, 300, 11);
+    // The same sprites, saved with nothing in the way.
+    FakeHost quiet;
+    TSpriteFile twin(quiet);
+    testing::fillNewSprites(twin, 300, 11);
+    ASSERT_TRUE(twin.save(dir.file("undisturbed.spr"), testing::kNewSignature, true));
+    undisturbed = readBytes(dir.file("undisturbed.spr"));
+  }
+
+  TempDir dir;
+  FakeHost host;
+  TSpriteFile file{host};
+  std::vector<unsigned char> undisturbed;
+};
+
+TEST_F(BusyGuard, CommandsFromTheEventProcessingOfASaveAreRefused) {
+  GuardedCommands commands{file};
+  host.onPendingEvents = [&] { commands.all(); };
+  ASSERT_TRUE(file.save(dir.file("saved.spr"), testing::kNewSignature, true));
+  host.onPendingEvents = nullptr;
+
+  EXPECT_GT(host.eventPumps, 0);
+  EXPECT_EQ(commands.ran, 0);
+  EXPECT_EQ(commands.refused, 6 * host.eventPumps);
+  EXPECT_EQ(readBytes(dir.file("saved.spr")), undisturbed);
+  EXPECT_FALSE(file.isBusy());
+  // Once the save is over the same commands run again.
+  commands.clone();
+  EXPECT_EQ(commands.ran, 1);
+}
+
+TEST_F(BusyGuard, CommandsFromAProgressListenerOfASaveOrLoadAreRefused) {
+  GuardedCommands commands{file};
+  ListenerHook hook{[&] { commands.all(); }};
+  file.onLoadSprite.push_back(TonLoadSprite(&hook, &ListenerHook::onProgress));
+
+  ASSERT_TRUE(file.save(dir.file("saved.spr"), testing::kNewSignature, true));
+  EXPECT_EQ(commands.refused, 6 * 300);
+  EXPECT_EQ(readBytes(dir.file("saved.spr")), undisturbed);
+
+  ASSERT_TRUE(file.load(dir.file("saved.spr"), true));
+  EXPECT_EQ(commands.refused, 2 * 6 * 300);
+  EXPECT_EQ(commands.ran, 0);
+  EXPECT_EQ(file.Sprites.size(), 300u);
+}
+
+// Defence in depth: a change to the list itself that slipped past the guard ends the save
+// with false, and the file on disk stays what it was.
+TEST_F(BusyGuard, ASaveWhoseListChangesUnderItFailsAndKeepsTheOldFile) {
+  const std::string target = dir.file("target.spr");
+  testing::writeBytes(target, {'o', 'l', 'd'});
+  const std::vector<std::pair<const char*, std::function<void()>>> intrusions = {
+      {"append", [&] { testing::append(file, testing::makeEmptySprite()); }},
+      {"remove the last", [&] { file.Sprites.pop_back(); }},
+      {"clear", [&] { file.clear(); }},
+      {"new", [&] { file.New(); }},
+  };
+  for (const auto& [name, intrude] : intrusions) {
+    SCOPED_TRACE(name);
+    file.clear();
+    testing::fillNewSprites(file, 300, 11);
+    bool done = false;
+    host.onPendingEvents = [&] {
+      if (!done && host.eventPumps > 500) {
+        done = true;
+        intrude();
+      }
+    };
+    EXPECT_FALSE(file.save(target, testing::kNewSignature, true));
+    host.onPendingEvents = nullptr;
+    EXPECT_TRUE(done);
+    EXPECT_EQ(readBytes(target), (std::vector<unsigned char>{'o', 'l', 'd'}));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"target.spr", "undisturbed.spr"}));
+    EXPECT_FALSE(file.isBusy());
+  }
+}
+
+}  // namespace
+}  // namespace tess
