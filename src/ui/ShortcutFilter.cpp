@@ -24,7 +24,9 @@ bool TShortcutFilter::eventFilter(QObject* watched, QEvent* event) {
   // Key events reach the window object first and then its focused widget; the widget is the
   // one that counts.
   auto* receiver = qobject_cast<QWidget*>(watched);
-  if (!receiver || QApplication::activeModalWidget()) return false;
+  if (!receiver || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+    return false;
+  }
   const auto& key = static_cast<const QKeyEvent&>(*event);
 
   if (type == QEvent::KeyRelease) {

@@ -15,7 +15,8 @@ namespace tess {
 //
 // Keys that `claims` names are also taken from Qt's shortcut system (menu shortcuts included),
 // so such a key reaches the handler, and its command runs, exactly once per press. Key presses
-// meant for a modal dialog or message box are left to it.
+// meant for a modal dialog, a message box or an open menu or drop-down list are left to it, so
+// that Esc there closes just that.
 class TShortcutFilter : public QObject {
   Q_OBJECT
 

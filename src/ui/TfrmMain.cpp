@@ -17,6 +17,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QStyleOptionMenuItem>
 #include <algorithm>
 #include <charconv>
 #include <exception>
@@ -45,6 +46,7 @@ constexpr QPoint kScreenPosition(293, 154);
 constexpr QPoint kNewFilePosition(100, 100);
 constexpr QPoint kFileDialogPosition(20, 20);
 constexpr int kMenuPictureSize = 32;
+constexpr int kMenuPictureMargin = 2;
 
 // The picture under everything else in the client area, stretched over it and drawn with its
 // transparency over the button-face colour.
@@ -79,6 +81,18 @@ class TMenuPictureStyle : public QProxyStyle {
       return kMenuPictureSize;
     }
     return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                         const QWidget* widget) const override {
+    QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+    if (type != CT_MenuItem) return result;
+    // Items with a picture are as tall as the picture and a small margin.
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (item && !item->icon.isNull()) {
+      result.setHeight(std::max(result.height(), kMenuPictureSize + 2 * kMenuPictureMargin));
+    }
+    return result;
   }
 };
 
@@ -314,8 +328,11 @@ std::vector<int> TfrmMain::getSelectedItems() const {
 void TfrmMain::showChildWindow(QWidget* child, const QPoint& pos) {
   auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
   if (!sub || sub->mdiArea() != childArea) {
+    // A title bar with the window's icon and a close box, as fixed dialogs have; the style only
+    // draws the close box next to a system menu.
     sub = childArea->addSubWindow(child, Qt::SubWindow | Qt::CustomizeWindowHint |
-                                             Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+                                             Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                             Qt::WindowCloseButtonHint);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(child->windowIcon());
     sub->adjustSize();

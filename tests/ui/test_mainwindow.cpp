@@ -185,6 +185,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.SelectedItems1->title(), QString("Selected Items"));
     QCOMPARE(w.Help1->title(), QString("Help"));
     QCOMPARE(w.File1->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, w.File1), 32);
+    QVERIFY(w.File1->actionGeometry(w.New1).height() >= 32);
+    QVERIFY(w.File1->actionGeometry(w.Properties1).height() >= 32);
     QVERIFY(w.File1->actions().contains(w.SelectedItems1->menuAction()));
     QCOMPARE(w.PopupMenu1->actions().size(), 5);
   }
@@ -274,6 +276,19 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.host.terminations, 1);
     QCOMPARE(counter.presses, 1);  // left to the control
     QVERIFY(f.host.messages.empty());
+  }
+
+  // An open menu takes its keys itself: Esc closes it, not the editor.
+  void keysInAnOpenMenuBelongToTheMenu() {
+    EditorFixture f;
+    f.main->PopupMenu1->popup(f.main->SpriteListBox->mapToGlobal(QPoint(20, 20)));
+    QVERIFY(QTest::qWaitForWindowExposed(f.main->PopupMenu1));
+    QCOMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(f.main->PopupMenu1));
+    QTest::keyClick(f.main->PopupMenu1, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(f.main->PopupMenu1, Qt::Key_Escape);
+    QCOMPARE(f.host.terminations, 0);
+    QVERIFY(f.host.messages.empty());
+    QVERIFY(!f.main->PopupMenu1->isVisible());
   }
 
   void escapeWithUnsavedChangesAsksOnce() {
