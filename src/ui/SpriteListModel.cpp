@@ -39,6 +39,18 @@ void TSpriteListModel::appendRow(TSprite* sprite) {
   endInsertRows();
 }
 
+void TSpriteListModel::appendRows(std::span<TSprite* const> sprites) {
+  if (sprites.empty()) return;
+  // The index grows before the insertion is announced, so running out of memory changes nothing.
+  FIndex.reserve(static_cast<std::size_t>(FRows) + sprites.size());
+  FIndex.resize(static_cast<std::size_t>(FRows), nullptr);
+  const int last = FRows + static_cast<int>(sprites.size()) - 1;
+  beginInsertRows(QModelIndex(), FRows, last);
+  FIndex.insert(FIndex.end(), sprites.begin(), sprites.end());
+  FRows = last + 1;
+  endInsertRows();
+}
+
 void TSpriteListModel::clearRows() {
   beginResetModel();
   FIndex.clear();

@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace tess {
@@ -25,6 +26,9 @@ class TSpriteListModel : public QAbstractListModel {
   void rebuild(const std::vector<std::unique_ptr<TSprite>>& sprites);
   // Appends one row and its index entry.
   void appendRow(TSprite* sprite);
+  // Appends one row and index entry per sprite, in order, in a single insertion. Throws
+  // std::bad_alloc, with the rows and the index as they were, when the index cannot grow.
+  void appendRows(std::span<TSprite* const> sprites);
   // Drops every row and index entry at once.
   void clearRows();
 
