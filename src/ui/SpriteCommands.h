@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QStringList>
+
 namespace tess {
 
+class TEditorCore;
+class TSprite;
 class TfrmMain;
 
 // The commands that change or export sprites. The File-menu forms work on the selected rows,
-// the context-menu forms on the main window's itemIndex row.
+// the context-menu forms on the main window's itemIndex row; both forms of Add append the chosen
+// image files. While a load or a save runs, every command is refused with "Its loading now".
 class TSpriteCommands {
  public:
   explicit TSpriteCommands(TfrmMain& main) : FMain(main) {}
@@ -22,6 +27,24 @@ class TSpriteCommands {
   void Clear2Click();
 
  private:
+  enum class TReadOutcome { Replaced, NotRead, Reported };
+
+  TEditorCore& core() const noexcept;
+  // Whether a command may run now: false while the sprite file is busy (with a message) or when
+  // no file is loaded (with "No file open!" for the File-menu forms).
+  bool mayRun(bool fileMenu) const;
+  // After a modal dialog: whether the file is still loaded and idle.
+  bool stillEditable() const noexcept;
+  TSprite* spriteAtRow(int row) const noexcept;
+  void selectRows(int first, int last) const;
+  void repaintList() const;
+
+  void addFromDialog(bool fileMenu);
+  void addFiles(const QStringList& Files);
+  // Reads `file` as the sprite's new image, fitted to 32x32. On any failure the sprite keeps
+  // its image; an error raised by the reader goes to the general error report.
+  TReadOutcome replaceImage(TSprite& sprite, const QString& file) const;
+
   TfrmMain& FMain;
 };
 
