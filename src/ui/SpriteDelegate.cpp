@@ -1,12 +1,15 @@
 #include "ui/SpriteDelegate.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QImage>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QStyleOptionViewItem>
+#include <QToolTip>
 #include <cstddef>
 
 #include "sprite/TSprite.h"
@@ -108,6 +111,15 @@ void TSpriteDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     QStyle* style = widget ? widget->style() : QApplication::style();
     style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
   }
+}
+
+bool TSpriteDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                const QStyleOptionViewItem& option, const QModelIndex& index) {
+  if (event && view && event->type() == QEvent::ToolTip) {
+    QToolTip::showText(event->globalPos(), view->toolTip(), view);
+    return true;
+  }
+  return QAbstractItemDelegate::helpEvent(event, view, option, index);
 }
 
 QSize TSpriteDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {

@@ -33,6 +33,9 @@ class TSpriteDelegate : public QAbstractItemDelegate {
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  // Rows have no tooltips of their own: the list's tooltip shows over them.
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override;
 };
 
 // Paints the row of `sprite` (nullptr: a row without an entry) into option.rect.

@@ -126,7 +126,7 @@ void TfrmMain::guarded(Handler&& handler) {
 
 QFont TfrmMain::windowFont() {
   QFont font(QStringLiteral("Tahoma"));
-  if (!QFontInfo(font).exactMatch()) {
+  if (QFontInfo(font).family().compare(QStringLiteral("Tahoma"), Qt::CaseInsensitive) != 0) {
     font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     font.setStyleHint(QFont::SansSerif);
   }

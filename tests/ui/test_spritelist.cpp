@@ -2,6 +2,7 @@
 // search and what happens to the rows when the sprite file lets its sprites go.
 
 #include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleOptionViewItem>
+#include <QToolTip>
 
 #include "UiTestSupport.h"
 #include "bitmap/TBitmap32.h"
@@ -215,6 +217,19 @@ class SpriteListTest : public QObject {
     QTest::mouseDClick(list.viewport(), Qt::RightButton, Qt::NoModifier, rowPoint(list, 4));
     QCOMPARE(f.main->itemIndex, 4);
     QCOMPARE(selectedRows(*f.main), (std::vector<int>{2}));
+  }
+
+  void tooltipShowsOverRowsAndBelowThem() {
+    EditorFixture f;
+    QVERIFY(f.openTestFile(3));
+    QListView& list = *f.main->SpriteListBox;
+    for (const QPoint& at : {rowPoint(list, 1), QPoint(20, 32 * 3 + 40)}) {
+      QToolTip::hideText();
+      QHelpEvent help(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+      QCoreApplication::sendEvent(list.viewport(), &help);
+      QCOMPARE(QToolTip::text(), QString("Right click to show the menu"));
+    }
+    QToolTip::hideText();
   }
 
   void rightClickWithoutFileChangesNothing() {
