@@ -1,6 +1,7 @@
 #include "ui/TfrmFileProperties.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
 
@@ -11,10 +12,23 @@ namespace tess {
 
 namespace {
 
+// The labels keep their stored size. Where the font in use is wider than the one they were
+// laid out for, a narrower cut of it keeps the whole text visible.
+void fitToWidth(QLabel& label) {
+  QFont font = label.font();
+  font.setStretch(QFont::AnyStretch);
+  for (const int stretch : {QFont::SemiCondensed, QFont::Condensed, QFont::ExtraCondensed}) {
+    if (QFontMetrics(font).horizontalAdvance(label.text()) <= label.width()) break;
+    font.setStretch(stretch);
+  }
+  label.setFont(font);
+}
+
 QLabel* makeLabel(QWidget* parent, const QString& text, const QRect& geometry) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(geometry);
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  fitToWidth(*label);
   return label;
 }
 
@@ -42,6 +56,8 @@ void TfrmFileProperties::actualize() {
   const TSpriteFile& file = mainWindow().core().spriteFile;
   lblSprSignatureValue->setText(signatureText(file.signature));
   lblSprCount->setText(QString::number(file.Sprites.size()));
+  fitToWidth(*lblSprSignatureValue);
+  fitToWidth(*lblSprCount);
 }
 
 void TfrmFileProperties::closeEvent(QCloseEvent* event) {

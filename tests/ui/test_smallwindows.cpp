@@ -206,9 +206,24 @@ void SmallWindowsTest::propertiesLayoutAndPlacement() {
   QCOMPARE(w->Label7->geometry(), QRect(8, 42, 73, 21));
   QCOMPARE(w->Label7->text(), QStringLiteral("SPR Count:"));
   QCOMPARE(w->lblSprCount->geometry(), QRect(87, 42, 66, 21));
-  for (const QLabel* label : {w->Label2, w->lblSprSignatureValue, w->Label7, w->lblSprCount}) {
-    QVERIFY(label->alignment() & Qt::AlignVCenter);
+  const auto allFit = [&] {
+    for (const QLabel* label : {w->Label2, w->lblSprSignatureValue, w->Label7, w->lblSprCount}) {
+      QVERIFY(label->alignment() & Qt::AlignVCenter);
+      QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+               qPrintable(label->text()));
+    }
+  };
+  allFit();
+  // The widest values the labels can get still show whole.
+  f.core.spriteFile.signature = static_cast<std::int32_t>(0xDDDDDDDDu);
+  for (int id = 3; id <= 8888; ++id) {
+    f.core.spriteFile.Sprites.push_back(tess::testing::makeEmptySprite(id));
   }
+  w->actualize();
+  QCOMPARE(w->lblSprSignatureValue->text(), QStringLiteral("DDDDDDDD"));
+  QCOMPARE(w->lblSprCount->text(), QStringLiteral("8888"));
+  allFit();
+  QCOMPARE(w->lblSprCount->geometry(), QRect(87, 42, 66, 21));
   QCOMPARE(w->frame()->pos(), centreFor(f, w->frame()));
 }
 
