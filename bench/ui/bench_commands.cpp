@@ -1,0 +1,165 @@
+// The sprite editing commands on a 100,000-sprite file: cloning every row, cloning a scattered
+// selection, clearing every row, and adding one picture at the end of the big file.
+//
+// Run headless: QT_QPA_PLATFORM=offscreen ./ui_bench_commands
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "bitmap/TBitmap32.h"
+#include "core/editorCore.h"
+#include "image/PNG.h"
+#include "sprite/TSpriteFile.h"
+#include "ui/FileChooser.h"
+#include "ui/QtHost.h"
+#include "ui/SpriteListModel.h"
+#include "ui/TfrmMain.h"
+
+namespace {
+
+constexpr int kSprites = 100000;
+
+class BenchHost : public tess::QtHost {
+ protected:
+  void presentMessage(const std::string& text, const std::string&, tess::TMsgIcon) override {
+    std::fprintf(stderr, "message: %s\n", text.c_str());
+  }
+  bool presentQuestion(const std::string&, const std::string&, tess::TMsgIcon) override {
+    return true;
+  }
+  void endEventLoop() override {}
+};
+
+// Answers every open dialog with the same file.
+class FixedChooser : public tess::IFileChooser {
+ public:
+  QStringList openFiles(tess::TFileDialogSetup&) override { return {file}; }
+  QString saveFile(tess::TFileDialogSetup&) override { return {}; }
+  QString folder(const QString&, QWidget*) override { return {}; }
+  QString file;
+};
+
+std::unique_ptr<tess::TSprite> makeSprite(std::int32_t id) {
+  auto sprite = std::make_unique<tess::TSprite>();
+  sprite->setID(id);
+  sprite->isDUmmy = false;
+  sprite->bitmap = std::make_unique<tess::TBitmap32>();
+  sprite->bitmap->SetSizeAndFill(32, 32,
+                                 tess::PackColor32(static_cast<std::uint8_t>(id), 40, 80, 255));
+  return sprite;
+}
+
+class Editor {
+ public:
+  Editor() : core(host) {
+    QFile ini(dir.filePath("config.ini"));
+    if (ini.open(QIODevice::WriteOnly | QIODevice::Text)) {
+      QTextStream(&ini) << "[10.98]\nSPRSignature=57BBD603\nsprite32=1\n";
+    }
+    tess::TBitmap32 picture;
+    picture.SetSizeAndFill(32, 32, 0xFF336699u);
+    chooser.file = dir.filePath("picture.png");
+    tess::savePngFile(picture, chooser.file.toStdString());
+
+    main = std::make_unique<tess::TfrmMain>(core, host, chooser, nullptr, dir.path());
+    core.spriteFile.Sprites.reserve(kSprites);
+    for (int id = 1; id <= kSprites; ++id) core.spriteFile.Sprites.push_back(makeSprite(id));
+    core.spriteFile.loaded = true;
+    main->show();
+    reset();
+  }
+
+  // Back to the 100,000 sprites with their rows, nothing selected.
+  void reset() {
+    core.spriteFile.Sprites.resize(kSprites);
+    main->loadSprites();
+    QApplication::processEvents();
+  }
+
+  void selectEvery(int step) {
+    QItemSelection selection;
+    tess::TSpriteListModel& model = *main->spriteListModel;
+    for (int row = 0; row < kSprites; row += step) {
+      selection.select(model.index(row), model.index(row));
+    }
+    main->SpriteListBox->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  }
+
+  QTemporaryDir dir;
+  BenchHost host;
+  tess::TEditorCore core;
+  FixedChooser chooser;
+  std::unique_ptr<tess::TfrmMain> main;
+};
+
+Editor& editor() {
+  static Editor instance;
+  return instance;
+}
+
+void BM_CloneAllRows(benchmark::State& state) {
+  Editor& e = editor();
+  for (auto _ : state) {
+    state.PauseTiming();
+    e.reset();
+    e.main->SpriteListBox->selectAll();
+    state.ResumeTiming();
+    e.main->Clone1Click();
+  }
+  state.counters["sprites"] = static_cast<double>(e.core.spriteFile.Sprites.size());
+}
+BENCHMARK(BM_CloneAllRows)->Unit(benchmark::kMillisecond);
+
+// Every hundredth row: 1,000 separate selection ranges.
+void BM_CloneScatteredRows(benchmark::State& state) {
+  Editor& e = editor();
+  for (auto _ : state) {
+    state.PauseTiming();
+    e.reset();
+    e.selectEvery(100);
+    state.ResumeTiming();
+    e.main->Clone1Click();
+  }
+  state.counters["sprites"] = static_cast<double>(e.core.spriteFile.Sprites.size());
+}
+BENCHMARK(BM_CloneScatteredRows)->Unit(benchmark::kMillisecond);
+
+void BM_ClearAllRows(benchmark::State& state) {
+  Editor& e = editor();
+  e.reset();
+  e.main->SpriteListBox->selectAll();
+  for (auto _ : state) e.main->Clear1Click();
+}
+BENCHMARK(BM_ClearAllRows)->Unit(benchmark::kMillisecond);
+
+void BM_AddOnePicture(benchmark::State& state) {
+  Editor& e = editor();
+  for (auto _ : state) {
+    state.PauseTiming();
+    e.reset();
+    state.ResumeTiming();
+    e.main->Add2Click();
+  }
+}
+BENCHMARK(BM_AddOnePicture)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
