@@ -27,11 +27,7 @@ inline TColor32 blendPixel(TColor32 d, TColor32 s) noexcept {
 
 }  // namespace
 
-bool TBitmap32::SetSize(int newWidth, int newHeight) {
-  newWidth = std::max(newWidth, 0);
-  newHeight = std::max(newHeight, 0);
-  if (newWidth == FWidth && newHeight == FHeight) return false;
-
+void TBitmap32::reallocate(int newWidth, int newHeight) {
   // Drop the old pixels first so that a failed allocation leaves the bitmap empty.
   FPixels.reset();
   FWidth = 0;
@@ -41,11 +37,25 @@ bool TBitmap32::SetSize(int newWidth, int newHeight) {
     // Pixel indices are plain ints (GetPixel), so the array must stay addressable by one.
     if (count > static_cast<std::size_t>(INT_MAX)) throw std::bad_alloc();
     FPixels.reset(new TColor32[count]);
-    std::fill_n(FPixels.get(), count, clOpaqueBlack32);
   }
   FWidth = newWidth;
   FHeight = newHeight;
+}
+
+bool TBitmap32::SetSize(int newWidth, int newHeight) {
+  newWidth = std::max(newWidth, 0);
+  newHeight = std::max(newHeight, 0);
+  if (newWidth == FWidth && newHeight == FHeight) return false;
+  reallocate(newWidth, newHeight);
+  std::fill_n(FPixels.get(), pixelCount(), clOpaqueBlack32);
   return true;
+}
+
+void TBitmap32::SetSizeAndFill(int newWidth, int newHeight, TColor32 fill) {
+  newWidth = std::max(newWidth, 0);
+  newHeight = std::max(newHeight, 0);
+  if (newWidth != FWidth || newHeight != FHeight) reallocate(newWidth, newHeight);
+  std::fill_n(FPixels.get(), pixelCount(), fill);
 }
 
 void TBitmap32::Draw(int x, int y, const TBitmap32* source) noexcept {
@@ -75,20 +85,17 @@ void TBitmap32::Draw(int x, int y, const TBitmap32* source) noexcept {
 
 void TBitmap32::ResetAlpha() noexcept {
   TColor32* const bits = FBits();
-  const auto count = static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight);
+  const std::size_t count = pixelCount();
   for (std::size_t i = 0; i < count; ++i) bits[i] |= 0xFF000000u;
 }
 
 void clearTransparent(TBitmap32& bitmap) noexcept {
-  const auto count =
-      static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height());
-  std::fill_n(bitmap.FBits(), count, clTransparentWhite32);
+  std::fill_n(bitmap.FBits(), bitmap.pixelCount(), clTransparentWhite32);
 }
 
 void keyOutMagenta(TBitmap32& bitmap) noexcept {
-  const auto count =
-      static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height());
-  std::replace(bitmap.FBits(), bitmap.FBits() + count, clMagenta32, clTransparentWhite32);
+  TColor32* const bits = bitmap.FBits();
+  std::replace(bits, bits + bitmap.pixelCount(), clMagenta32, clTransparentWhite32);
 }
 
 }  // namespace tess

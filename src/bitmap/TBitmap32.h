@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -26,11 +27,18 @@ class TBitmap32 {
   int Width() const noexcept { return FWidth; }
   int Height() const noexcept { return FHeight; }
   bool empty() const noexcept { return FWidth == 0 || FHeight == 0; }
+  // Width * height: the number of pixels behind FBits().
+  std::size_t pixelCount() const noexcept {
+    return static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight);
+  }
 
   // Resize. A negative dimension counts as 0. Returns false and changes nothing when the size
   // is the current one; otherwise the old pixels are lost and every new pixel is opaque black.
   // Throws std::bad_alloc (leaving the bitmap empty) when memory runs out.
   bool SetSize(int newWidth, int newHeight);
+  // SetSize followed by filling every pixel with `fill`, whether or not the size changed, in a
+  // single pass over the pixels.
+  void SetSizeAndFill(int newWidth, int newHeight, TColor32 fill);
   bool SetWidth(int newWidth) { return SetSize(newWidth, FHeight); }
   bool SetHeight(int newHeight) { return SetSize(FWidth, newHeight); }
 
@@ -52,6 +60,9 @@ class TBitmap32 {
   TDrawMode DrawMode = dmOpaque;
 
  private:
+  // Gives the bitmap its new size with uninitialised pixels (or none).
+  void reallocate(int newWidth, int newHeight);
+
   int FWidth = 0;
   int FHeight = 0;
   std::unique_ptr<TColor32[]> FPixels;

@@ -43,7 +43,7 @@ void TNStream::LoadFromFile(const std::string& path) {
   // The size on disk is only a first guess: the file may change while it is read, and some
   // files report no size at all. The buffer grows with what is actually read, never with a
   // size that no bytes back.
-  std::vector<std::uint8_t> bytes;
+  TByteBuffer bytes;
   std::size_t filled = 0;
   std::size_t want = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 64 * 1024;
   for (;;) {
@@ -81,7 +81,7 @@ void TNStream::write(const void* buffer, std::size_t n) {
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
   // Bytes that land inside the buffer overwrite; the rest is appended directly, so a record
   // written at the end is copied once and never zero-filled first.
-  if (FPosition > FBytes.size()) FBytes.resize(FPosition);
+  if (FPosition > FBytes.size()) FBytes.resize(FPosition, 0);
   const std::size_t inside = std::min(n, FBytes.size() - FPosition);
   if (inside > 0) std::memcpy(FBytes.data() + FPosition, bytes, inside);
   FBytes.insert(FBytes.end(), bytes + inside, bytes + n);

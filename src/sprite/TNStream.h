@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
-#include <vector>
+
+#include "sprite/TByteBuffer.h"
 
 namespace tess {
 
@@ -27,7 +28,8 @@ class TNStream {
 
   // Copies up to n bytes from the position, advances by the number copied and returns it.
   std::size_t read(void* buffer, std::size_t n) noexcept;
-  // Stores n bytes at the position, growing the buffer as needed, and advances by n.
+  // Stores n bytes at the position, growing the buffer as needed (a gap before the position
+  // reads as zeros), and advances by n.
   void write(const void* buffer, std::size_t n);
   // Any absolute offset, also beyond the end; a later write there grows the buffer.
   void seek(std::size_t position) noexcept { FPosition = position; }
@@ -40,11 +42,11 @@ class TNStream {
   void writeInteger(std::int32_t value);
   void writeWord(std::uint32_t value);  // the low 16 bits
 
-  const std::vector<std::uint8_t>& bytes() const noexcept { return FBytes; }
-  std::vector<std::uint8_t>& bytes() noexcept { return FBytes; }
+  const TByteBuffer& bytes() const noexcept { return FBytes; }
+  TByteBuffer& bytes() noexcept { return FBytes; }
 
  private:
-  std::vector<std::uint8_t> FBytes;
+  TByteBuffer FBytes;
   std::size_t FPosition = 0;
 };
 

@@ -137,12 +137,10 @@ std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart,
   const std::size_t end = recordAt + kRecordHeader + dataSize;
   if (end > size) return nullptr;
 
+  // Pixels that no run covers are transparent; sizing and clearing happen in one pass.
   sprite->bitmap = std::make_unique<TBitmap32>();
-  TBitmap32& bitmap = *sprite->bitmap;
-  bitmap.SetWidth(kSpriteSide);
-  bitmap.SetHeight(kSpriteSide);
-  clearTransparent(bitmap);
-  TColor32* const pixels = bitmap.FBits();
+  sprite->bitmap->SetSizeAndFill(kSpriteSide, kSpriteSide, clTransparentWhite32);
+  TColor32* const pixels = sprite->bitmap->FBits();
 
   // A run pair that starts before the end of the data is read whole, as long as it stays inside
   // the file and the sprite.

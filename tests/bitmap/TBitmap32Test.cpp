@@ -86,6 +86,18 @@ TEST(TBitmap32Test, AnyOtherSizeRefillsWithOpaqueBlack) {
   }
 }
 
+TEST(TBitmap32Test, SetSizeAndFillFillsWhetherOrNotTheSizeChanges) {
+  TBitmap32 bitmap = numbered(4, 4);
+  bitmap.SetSizeAndFill(4, 4, clTransparentWhite32);
+  EXPECT_TRUE(allEqual(bitmap, clTransparentWhite32));
+  bitmap.SetSizeAndFill(32, 32, 0x12345678u);
+  EXPECT_EQ(bitmap.pixelCount(), 1024u);
+  EXPECT_TRUE(allEqual(bitmap, 0x12345678u));
+  bitmap.SetSizeAndFill(-1, 5, 0u);
+  EXPECT_TRUE(bitmap.empty());
+  EXPECT_EQ(bitmap.Height(), 5);
+}
+
 TEST(TBitmap32Test, NegativeSizeOnAnEmptyBitmapChangesNothing) {
   TBitmap32 bitmap;
   EXPECT_FALSE(bitmap.SetSize(-3, -7));

@@ -12,11 +12,15 @@ namespace {
 
 using testing::TempDir;
 
-TNStream streamOf(std::vector<std::uint8_t> bytes) {
+using Bytes = std::vector<std::uint8_t>;
+
+TNStream streamOf(const Bytes& bytes) {
   TNStream stream;
-  stream.bytes() = std::move(bytes);
+  stream.bytes().assign(bytes.begin(), bytes.end());
   return stream;
 }
+
+Bytes contents(const TNStream& stream) { return {stream.bytes().begin(), stream.bytes().end()}; }
 
 TEST(TNStreamTest, IntegersAreLittleEndianAndTheCountReadIsSigned) {
   TNStream stream = streamOf({0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0x34, 0x12});
@@ -30,7 +34,7 @@ TEST(TNStreamTest, WritesAreLittleEndianAndWordKeepsTheLowSixteenBits) {
   TNStream stream;
   stream.writeInteger(-2);
   stream.writeWord(0x12345678u);
-  EXPECT_EQ(stream.bytes(), (std::vector<std::uint8_t>{0xFE, 0xFF, 0xFF, 0xFF, 0x78, 0x56}));
+  EXPECT_EQ(contents(stream), (Bytes{0xFE, 0xFF, 0xFF, 0xFF, 0x78, 0x56}));
 }
 
 TEST(TNStreamTest, ReadCopiesWhatIsThereAndNothingBeyond) {
@@ -60,15 +64,15 @@ TEST(TNStreamTest, WritingPastTheEndFillsTheGapAndOverwritingKeepsTheRest) {
   TNStream stream;
   stream.seek(4);
   stream.writeWord(0xBBAA);
-  EXPECT_EQ(stream.bytes(), (std::vector<std::uint8_t>{0, 0, 0, 0, 0xAA, 0xBB}));
+  EXPECT_EQ(contents(stream), (Bytes{0, 0, 0, 0, 0xAA, 0xBB}));
   stream.seek(1);
   const std::uint8_t straddle[] = {9, 9, 9, 9, 9, 9, 9};
   stream.write(straddle, sizeof straddle);
-  EXPECT_EQ(stream.bytes(), (std::vector<std::uint8_t>{0, 9, 9, 9, 9, 9, 9, 9}));
+  EXPECT_EQ(contents(stream), (Bytes{0, 9, 9, 9, 9, 9, 9, 9}));
   EXPECT_EQ(stream.position(), 8u);
   stream.seek(2);
   stream.writeWord(0x0201);
-  EXPECT_EQ(stream.bytes(), (std::vector<std::uint8_t>{0, 9, 1, 2, 9, 9, 9, 9}));
+  EXPECT_EQ(contents(stream), (Bytes{0, 9, 1, 2, 9, 9, 9, 9}));
 }
 
 TEST(TNStreamTest, FilesRoundTripThroughSaveAndLoad) {
@@ -80,7 +84,7 @@ TEST(TNStreamTest, FilesRoundTripThroughSaveAndLoad) {
   in.seek(7);
   in.LoadFromFile(dir.file("data.bin"));
   EXPECT_EQ(in.position(), 0u);
-  EXPECT_EQ(in.bytes(), out.bytes());
+  EXPECT_EQ(contents(in), contents(out));
 }
 
 TEST(TNStreamTest, LoadingSomethingThatIsNotAReadableFileThrows) {
@@ -89,6 +93,23 @@ TEST(TNStreamTest, LoadingSomethingThatIsNotAReadableFileThrows) {
   EXPECT_THROW(stream.LoadFromFile(dir.file("missing.spr")), std::runtime_error);
   EXPECT_THROW(stream.LoadFromFile(dir.path().string()), std::runtime_error);
   EXPECT_THROW(stream.LoadFromFile(""), std::runtime_error);
+}
+
+// Big enough for the buffer to be a block of its own; a gap written over must still read as
+// zeros and the contents must survive growth.
+TEST(TNStreamTest, LargeBuffersBehaveLikeSmallOnes) {
+  TNStream stream;
+  stream.seek(3 * kLargeBlockThreshold);
+  stream.writeWord(0xBEEF);
+  EXPECT_EQ(stream.size(), 3 * kLargeBlockThreshold + 2);
+  std::size_t nonZero = 0;
+  for (std::size_t i = 0; i < 3 * kLargeBlockThreshold; ++i) nonZero += stream.bytes()[i] != 0;
+  EXPECT_EQ(nonZero, 0u);
+  for (int i = 0; i < 300000; ++i) stream.writeInteger(i);
+  stream.seek(3 * kLargeBlockThreshold + 2 + 4 * 299999);
+  EXPECT_EQ(stream.readInteger(), 299999);
+  stream.seek(3 * kLargeBlockThreshold);
+  EXPECT_EQ(stream.readWord(), 0xBEEF);
 }
 
 TEST(TNStreamTest, LoadingAnEmptyFileGivesAnEmptyStream) {

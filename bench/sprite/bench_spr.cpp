@@ -1,0 +1,280 @@
+// Load and save speed of the SPR codec on a synthetic 200,000-sprite file, against a reference
+// that does the least work any decoder must do: copy the file's bytes into memory and write
+// 4 KiB of pixels for every sprite that has an image. Also measures the resident memory that a
+// loaded file costs per sprite.
+//
+// The files live in TESS_BENCH_DIR when it is set, otherwise in /dev/shm when there is one, so
+// that the figures are the codec's and not the disk's (a save ends with fsync).
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "sprite/EditorHost.h"
+#include "sprite/TSpriteFile.h"
+
+namespace {
+
+using tess::TColor32;
+using tess::TSprite;
+using tess::TSpriteFile;
+
+constexpr std::size_t kSprites = 200000;
+constexpr std::int32_t kSignature = 0x5A5A1234;
+
+class QuietHost : public tess::IEditorHost {
+ public:
+  void showMessage(const std::string&, const std::string&, tess::TMsgIcon) override {}
+  bool askYesNo(const std::string&, const std::string&, tess::TMsgIcon) override { return false; }
+  void setMainTitle(const std::string&) override {}
+  void processPendingEvents() override {}
+  void runSaveCommand() override {}
+  void requestTermination() override {}
+};
+
+enum class Shape { Empty, Outline, HalfFilled, Opaque };
+
+TColor32 shade(int x, int y, unsigned seed) {
+  return 0xFF000000u | ((x * 8 + seed) & 0xFF) << 16 | ((y * 8 + seed * 3) & 0xFF) << 8 |
+         ((x + y + seed) & 0xFF);
+}
+
+// A ring for an outline, a disc of about half the area for a half-filled sprite, everything for
+// an opaque one; centres and radii vary so that runs fall differently in every sprite.
+std::unique_ptr<TSprite> makeSprite(Shape shape, std::mt19937& random) {
+  auto sprite = std::make_unique<TSprite>();
+  if (shape == Shape::Empty) return sprite;
+  sprite->isDUmmy = false;
+  sprite->bitmap = std::make_unique<tess::TBitmap32>();
+  sprite->bitmap->SetSize(32, 32);
+  TColor32* const pixels = sprite->bitmap->FBits();
+  const unsigned seed = random();
+  const double cx = 14 + static_cast<int>(random() % 5);
+  const double cy = 14 + static_cast<int>(random() % 5);
+  const double radius = shape == Shape::Outline ? 9 + static_cast<int>(random() % 6) : 12.7;
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      const double d = std::hypot(x - cx, y - cy);
+      bool opaque = true;
+      if (shape == Shape::Outline) opaque = std::abs(d - radius) < 0.8;
+      if (shape == Shape::HalfFilled) opaque = d < radius;
+      pixels[y * 32 + x] = opaque ? shade(x, y, seed) : tess::clTransparentWhite32;
+    }
+  }
+  return sprite;
+}
+
+Shape shapeFor(std::size_t i) {
+  if (i % 10 == 3) return Shape::Empty;
+  switch (i % 3) {
+    case 0:
+      return Shape::Outline;
+    case 1:
+      return Shape::HalfFilled;
+    default:
+      return Shape::Opaque;
+  }
+}
+
+std::string benchFolder() {
+  if (const char* chosen = std::getenv("TESS_BENCH_DIR")) return chosen;
+  if (::access("/dev/shm", W_OK) == 0) return "/dev/shm";
+  return std::filesystem::temp_directory_path().string();
+}
+
+struct Fixture {
+  std::string folder = benchFolder();
+  std::string mixed = folder + "/tess-bench-mixed.spr";
+  std::string allEmpty = folder + "/tess-bench-empty.spr";
+  std::string allImages = folder + "/tess-bench-images.spr";
+  std::string saved = folder + "/tess-bench-saved.spr";
+  std::size_t nonEmpty = 0;
+  std::size_t fileSize = 0;
+  double referenceSeconds = 0;  // per run, set by the reference benchmark
+
+  Fixture() {
+    QuietHost host;
+    std::mt19937 random(12345);
+    TSpriteFile mixedFile(host), emptyFile(host), imageFile(host);
+    for (std::size_t i = 0; i < kSprites; ++i) {
+      const Shape shape = shapeFor(i);
+      if (shape != Shape::Empty) ++nonEmpty;
+      mixedFile.Sprites.push_back(makeSprite(shape, random));
+      mixedFile.Sprites.back()->setID(static_cast<std::int32_t>(i + 1));
+      emptyFile.Sprites.push_back(std::make_unique<TSprite>());
+      if (shape != Shape::Empty) imageFile.Sprites.push_back(makeSprite(shape, random));
+    }
+    if (!mixedFile.save(mixed, kSignature, true) || !emptyFile.save(allEmpty, kSignature, true) ||
+        !imageFile.save(allImages, kSignature, true)) {
+      throw std::runtime_error("cannot write the benchmark files in " + folder);
+    }
+    fileSize = std::filesystem::file_size(mixed);
+  }
+  ~Fixture() {
+    for (const std::string* path : {&mixed, &allEmpty, &allImages, &saved}) {
+      std::remove(path->c_str());
+    }
+  }
+};
+
+Fixture& fixture() {
+  static Fixture instance;
+  return instance;
+}
+
+double seconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+void report(benchmark::State& state, double totalSeconds) {
+  const Fixture& f = fixture();
+  const double perRun = totalSeconds / static_cast<double>(state.iterations());
+  state.counters["sprites_per_s"] = static_cast<double>(kSprites) / perRun;
+  state.counters["MB_file"] = static_cast<double>(f.fileSize) / 1e6;
+  if (f.referenceSeconds > 0) state.counters["x_reference"] = perRun / f.referenceSeconds;
+}
+
+// The least any loader must do: the file's bytes into fresh memory, and 4 KiB of pixels
+// written into fresh memory for every sprite with an image.
+void BM_Reference(benchmark::State& state) {
+  Fixture& f = fixture();
+  double total = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const int fd = ::open(f.mixed.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      state.SkipWithError("cannot open the benchmark file");
+      return;
+    }
+    std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[f.fileSize]);
+    std::size_t filled = 0;
+    while (filled < f.fileSize) {
+      const ssize_t got = ::read(fd, bytes.get() + filled, f.fileSize - filled);
+      if (got <= 0) break;
+      filled += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    std::vector<std::unique_ptr<TColor32[]>> blocks;
+    blocks.reserve(f.nonEmpty);
+    for (std::size_t i = 0; i < f.nonEmpty; ++i) {
+      blocks.emplace_back(new TColor32[1024]);
+      std::fill_n(blocks.back().get(), 1024, tess::clTransparentWhite32);
+    }
+    benchmark::DoNotOptimize(bytes.get());
+    benchmark::DoNotOptimize(blocks.data());
+    total += seconds(std::chrono::steady_clock::now() - start);
+    state.PauseTiming();
+    blocks.clear();
+    bytes.reset();
+    state.ResumeTiming();
+  }
+  f.referenceSeconds = total / static_cast<double>(state.iterations());
+  report(state, total);
+}
+
+void BM_Load(benchmark::State& state) {
+  Fixture& f = fixture();
+  QuietHost host;
+  TSpriteFile file(host);
+  double total = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    file.clear();  // freeing the previous run's sprites is not part of a load
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    if (!file.load(f.mixed, true)) {
+      state.SkipWithError("load failed");
+      return;
+    }
+    total += seconds(std::chrono::steady_clock::now() - start);
+  }
+  report(state, total);
+}
+
+void BM_Save(benchmark::State& state) {
+  Fixture& f = fixture();
+  QuietHost host;
+  TSpriteFile file(host);
+  if (!file.load(f.mixed, true)) {
+    state.SkipWithError("load failed");
+    return;
+  }
+  double total = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!file.save(f.saved, kSignature, true)) {
+      state.SkipWithError("save failed");
+      return;
+    }
+    total += seconds(std::chrono::steady_clock::now() - start);
+  }
+  report(state, total);
+}
+
+long residentBytes() {
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return -1;
+  long size = 0, resident = 0;
+  const int got = std::fscanf(statm, "%ld %ld", &size, &resident);
+  std::fclose(statm);
+  return got == 2 ? resident * ::sysconf(_SC_PAGESIZE) : -1;
+}
+
+// Growth of the resident set across one load of `path`, starting from a heap handed back to
+// the system.
+double residentGrowth(const std::string& path) {
+  QuietHost host;
+  TSpriteFile file(host);
+  ::malloc_trim(0);
+  const long before = residentBytes();
+  if (!file.load(path, true)) return -1;
+  const long after = residentBytes();
+  return static_cast<double>(after - before);
+}
+
+void BM_ResidentMemory(benchmark::State& state) {
+  Fixture& f = fixture();
+  const double empties = static_cast<double>(kSprites - f.nonEmpty);
+  double perImage = 0, perEmpty = 0, mixedGrowth = 0;
+  for (auto _ : state) {
+    perEmpty = residentGrowth(f.allEmpty) / static_cast<double>(kSprites);
+    perImage = residentGrowth(f.allImages) / static_cast<double>(f.nonEmpty);
+    mixedGrowth = residentGrowth(f.mixed);
+  }
+  const double budget = 4.3 * 1024 * static_cast<double>(f.nonEmpty) + 64 * empties;
+  state.counters["B_per_image_sprite"] = perImage;
+  state.counters["B_per_empty_sprite"] = perEmpty;
+  state.counters["mixed_x_budget"] = mixedGrowth / budget;
+}
+
+BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  const Fixture& f = fixture();
+  std::printf("%zu sprites (%zu with images), %.1f MB file in %s\n", kSprites, f.nonEmpty,
+              static_cast<double>(f.fileSize) / 1e6, f.folder.c_str());
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
