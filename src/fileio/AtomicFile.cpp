@@ -219,7 +219,8 @@ void syncFolder(const std::string& folder) noexcept {
 
 }  // namespace
 
-void writeFileAtomically(const std::string& path, const void* data, std::size_t size) {
+void writeFileAtomically(const std::string& path, const void* data, std::size_t size,
+                         bool durable) {
   if (path.empty()) throw std::runtime_error("Cannot write a file without a name");
   const std::string target = resolveTarget(path);
   const std::string name = nameOf(target);
@@ -255,11 +256,11 @@ void writeFileAtomically(const std::string& path, const void* data, std::size_t 
     const FileSizeSignalGuard guard;
     writeAll(file.get(), data, size, path);
   }
-  if (::fsync(file.get()) != 0) fail("Cannot flush", path, errno);
+  if (durable && ::fsync(file.get()) != 0) fail("Cannot flush", path, errno);
   if (file.close() != 0) fail("Cannot close", path, errno);
   if (::rename(temporary.path().c_str(), target.c_str()) != 0) fail("Cannot replace", path, errno);
   temporary.commit();
-  syncFolder(folder);
+  if (durable) syncFolder(folder);
 }
 
 void removeStaleTemporaries(const std::string& path) noexcept {

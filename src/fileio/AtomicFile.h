@@ -10,7 +10,13 @@ namespace tess {
 // flushed to the disk, and the temporary file is renamed over the target. On any failure the
 // target is untouched, the temporary file is removed, and std::runtime_error is thrown with a
 // text that names the cause.
-void writeFileAtomically(const std::string& path, const void* data, std::size_t size);
+//
+// `durable` false skips the two flushes to the disk (file and folder). Every reader still sees the
+// old file or the whole new one; only a crash of the whole system soon after may leave the new
+// file empty or missing. Meant for many small files that can be made again, such as exported
+// sprites, where a flush per file costs a hundred times the write itself.
+void writeFileAtomically(const std::string& path, const void* data, std::size_t size,
+                         bool durable = true);
 
 // Removes the temporary files that writeFileAtomically left beside `path` when it was killed or
 // crashed mid-write. A temporary file whose save is still running, in this process or another,
