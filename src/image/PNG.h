@@ -24,8 +24,9 @@ bool loadPngStream(TBitmap32& bitmap, std::span<const std::uint8_t> data);
 // bitmap, or no memory).
 std::optional<std::vector<std::uint8_t>> bitmapToPng(const TBitmap32& bitmap) noexcept;
 
-// Writes bitmapToPng(bitmap) to `fileName`, creating or replacing it atomically. Failures are
-// silent and leave no file behind.
+// Writes bitmapToPng(bitmap) to `fileName`, creating or replacing it atomically (readers see the
+// old file or the new one, never part of one), without waiting for the disk. Failures are silent
+// and leave no file behind.
 void savePngFile(const TBitmap32& bitmap, const std::string& fileName) noexcept;
 
 }  // namespace tess
