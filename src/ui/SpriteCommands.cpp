@@ -92,8 +92,8 @@ class TSpriteAppender {
   TSpriteAppender& operator=(const TSpriteAppender&) = delete;
   ~TSpriteAppender() { show(); }
 
-  // Room for `count` more sprites, so that the appends themselves cannot fail. Throws
-  // std::bad_alloc before anything is appended.
+  // Room for `count` more sprites at once, for a command that knows how many it may append.
+  // Throws std::bad_alloc before anything is appended.
   void reserve(std::size_t count) {
     auto& sprites = FMain.core().spriteFile.Sprites;
     sprites.reserve(sprites.size() + count);
@@ -103,12 +103,16 @@ class TSpriteAppender {
   // Appends `sprite` to Sprites with the next ID. Throws std::bad_alloc with nothing appended
   // (the sprite is then released).
   void append(std::unique_ptr<TSprite> sprite) {
-    reserve(1);
     auto& sprites = FMain.core().spriteFile.Sprites;
     TSprite* const added = sprite.get();
-    sprites.push_back(std::move(sprite));
-    added->setID(static_cast<std::int32_t>(sprites.size()));
     FNew.push_back(added);
+    try {
+      sprites.push_back(std::move(sprite));
+    } catch (...) {
+      FNew.pop_back();
+      throw;
+    }
+    added->setID(static_cast<std::int32_t>(sprites.size()));
   }
 
   std::size_t count() const noexcept { return FNew.size(); }
