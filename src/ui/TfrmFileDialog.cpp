@@ -32,6 +32,26 @@ constexpr std::int32_t kChecksPerRun = 1000;
 // The stored frame delays run six times faster while a load or save goes on.
 constexpr int kRunningSpeedPercent = 600;
 
+// Marks a run for as long as it lives, also when the run ends with an exception. The window
+// is watched, since nothing may be written into it once it is gone.
+class TRunScope {
+ public:
+  TRunScope(QObject* window, bool& running) : FWindow(window), FRunning(running) {
+    FRunning = true;
+  }
+  ~TRunScope() {
+    if (FWindow) FRunning = false;
+  }
+  TRunScope(const TRunScope&) = delete;
+  TRunScope& operator=(const TRunScope&) = delete;
+
+  bool windowAlive() const { return !FWindow.isNull(); }
+
+ private:
+  QPointer<QObject> FWindow;
+  bool& FRunning;
+};
+
 bool isRegularFile(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(std::filesystem::path(path), error);
@@ -237,12 +257,13 @@ void TfrmFileDialog::executeSave(const QString& path, int position) {
     return;
   }
 
-  const QPointer<TfrmFileDialog> self(this);
-  FRunning = true;
-  startAnimation();
-  const bool saved = core.saveFile(fileName, version);
-  if (!self) return;
-  FRunning = false;
+  bool saved = false;
+  {
+    const TRunScope run(this, FRunning);
+    startAnimation();
+    saved = core.saveFile(fileName, version);
+    if (!run.windowAlive()) return;
+  }
 
   if (saved) {
     stopAnimation();
@@ -278,11 +299,12 @@ void TfrmFileDialog::executeOpen(const QString& path, int position) {
   }
   resetProgress();
 
-  const QPointer<TfrmFileDialog> self(this);
-  FRunning = true;
-  const bool opened = core.openFile(fileName, version);
-  if (!self) return;
-  FRunning = false;
+  bool opened = false;
+  {
+    const TRunScope run(this, FRunning);
+    opened = core.openFile(fileName, version);
+    if (!run.windowAlive()) return;
+  }
 
   if (opened) {
     stopAnimation();
