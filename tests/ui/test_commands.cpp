@@ -530,10 +530,17 @@ class CommandsTest : public QObject {
       selectRows(f, {0});
       rightClickRow(f, row);
     }
+    f.main->opendialog.fileName = "left.png";
+    f.main->opendialog.filterIndex = 2;
+    f.main->opendialog.multiSelect = !fileMenu;
     f.chooser.openAnswers.push_back({{writePng(f, "p.png", width, height)}});
     fileMenu ? f.main->Replace1Click() : f.main->Substituir1Click();
     QVERIFY(f.host.messages.empty());
-    QCOMPARE(f.chooser.calls.at(0).setup.multiSelect, fileMenu);
+    const tess::TFileDialogSetup& setup = f.chooser.calls.at(0).setup;
+    QCOMPARE(setup.multiSelect, fileMenu);
+    QCOMPARE(setup.fileName, QString());
+    QCOMPARE(setup.filterIndex, 1);
+    QCOMPARE(setup.owner, static_cast<QWidget*>(f.main.get()));
     QVERIFY(!spriteAt(f, row)->isDUmmy);
     QCOMPARE(spritePixels(spriteAt(f, row)), std::optional(expectedSprite(width, height)));
     QCOMPARE(selected(f), (fileMenu ? std::vector<int>{row} : std::vector<int>{0, row}));
