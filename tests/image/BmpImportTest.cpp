@@ -91,6 +91,17 @@ INSTANTIATE_TEST_SUITE_P(BmpImport, EveryDepth,
                                   (info.param.topDown ? "TopDown" : "BottomUp");
                          });
 
+Bytes plain32(int width, int height) {
+  BmpFixture f;
+  f.width = 1;
+  f.bitCount = 32;
+  f.pixels = {0xFF000000};
+  Bytes bmp = encodeBmp(f);
+  testing::setLittle32(bmp, 18, static_cast<std::uint32_t>(width));
+  testing::setLittle32(bmp, 22, static_cast<std::uint32_t>(height));
+  return bmp;
+}
+
 // ---- The plain 32-bit kind, read by the program itself ----
 
 TEST(BmpImport, Plain32KeepsTheFourthByteAsAlpha) {
@@ -151,6 +162,21 @@ TEST(BmpImport, TruncatedPlain32KeepsWhatWasReadAndRaises) {
   EXPECT_EQ(bitmap.DrawMode, dmBlend);
   EXPECT_EQ(pixelsOf(bitmap), (std::vector<TColor32>{0x01010101, 0x02020202, 0x03030303, 0xFF000000,
                                                      0xFF000000, 0xFF000000}));
+}
+
+TEST(BmpImport, TruncatedLargerPlain32StillFollowsTheTruncationRule) {
+  // 512 x 512 declares 1 MiB of pixels; a file holding only its first row is still believed.
+  Bytes bmp = plain32(512, -512);
+  bmp.resize(54);
+  for (int x = 0; x < 512; ++x)
+    testing::putLittle32(bmp, 0x7F000000u | static_cast<std::uint32_t>(x));
+  TBitmap32 bitmap;
+  EXPECT_THROW(loadBmpBytes(bitmap, bmp), std::runtime_error);
+  ASSERT_EQ(bitmap.Width(), 512);
+  ASSERT_EQ(bitmap.Height(), 512);
+  EXPECT_EQ(bitmap.GetPixel(511, 0), 0x7F0001FFu);
+  EXPECT_EQ(bitmap.GetPixel(0, 1), clOpaqueBlack32);
+  EXPECT_EQ(bitmap.GetPixel(511, 511), clOpaqueBlack32);
 }
 
 TEST(BmpImport, TruncatedBottomUpFillsFromTheBottom) {
@@ -246,17 +272,6 @@ struct RefusedCase {
   Bytes bytes;
 };
 
-Bytes plain32(int width, int height) {
-  BmpFixture f;
-  f.width = 1;
-  f.bitCount = 32;
-  f.pixels = {0xFF000000};
-  Bytes bmp = encodeBmp(f);
-  testing::setLittle32(bmp, 18, static_cast<std::uint32_t>(width));
-  testing::setLittle32(bmp, 22, static_cast<std::uint32_t>(height));
-  return bmp;
-}
-
 Bytes twentyFour(int width, int height) {
   BmpFixture f;
   f.pixels = {0};
@@ -283,6 +298,8 @@ std::vector<RefusedCase> refusedCases() {
       {"Plain32Huge", plain32(100000, 100000)},
       {"Plain32HugeTopDown", plain32(100000, -100000)},
       {"Plain32FarBeyondItsBytes", plain32(16384, 16384)},
+      // 4 MiB declared, 4 bytes held: beyond twice what the file holds plus 1 MiB.
+      {"Plain32ShortOfMostOfItsPixels", plain32(1024, 1024)},
       {"Plain32MinimumHeight", plain32(10, INT32_MIN)},
       {"Plain32ZeroWidth", plain32(0, 5)},
       {"Plain32NegativeWidth", plain32(-5, 5)},
