@@ -178,8 +178,8 @@ std::uint32_t findGamma(std::span<const std::uint8_t> file) noexcept {
     const std::uint8_t* type = file.data() + offset + 4;
     if (length > file.size() - offset - 12) break;
     if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "PLTE", 4) == 0) break;
-    if (std::memcmp(type, "gAMA", 4) == 0) {
-      if (length != 4) break;
+    // A gAMA of the wrong length is ignored like any damaged ancillary chunk.
+    if (std::memcmp(type, "gAMA", 4) == 0 && length == 4) {
       const std::uint32_t gamma = readBigEndian32(file.data() + offset + 8);
       return gamma <= 0x7FFFFFFFu ? gamma : 0;
     }

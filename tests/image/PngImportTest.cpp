@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "image/PNG.h"
+#include "image/PngDecoder.h"
 #include "image/PngPixels.h"
 #include "pngReference.h"
 #include "pngTestSupport.h"
@@ -326,6 +327,50 @@ TEST(PngImport, GammaChunkAfterPaletteIsNotApplied) {
   chunks.erase(chunks.begin() + 2);
   chunks.insert(chunks.begin() + 1, {"gAMA", {0, 1, 0x86, 0xA0}});
   expectPixels(importBytes(testing::assemblePng(chunks)), {0xFFBABABA});
+}
+
+struct GammaCase {
+  std::string name;
+  std::vector<testing::Chunk> chunks;
+  std::uint32_t expected;
+};
+
+std::vector<GammaCase> gammaCases() {
+  const testing::Chunk ihdr{"IHDR", testing::ihdrData(1, 1, 8, 3)};
+  const testing::Chunk plte{"PLTE", {1, 2, 3}};
+  const testing::Chunk idat{"IDAT", {0}};
+  const testing::Chunk iend{"IEND", {}};
+  const auto gama = [](std::vector<std::uint8_t> data) { return testing::Chunk{"gAMA", data}; };
+  return {
+      {"BeforePalette", {ihdr, gama({0, 1, 0x86, 0xA0}), plte, idat, iend}, 100000},
+      {"AfterPalette", {ihdr, plte, gama({0, 1, 0x86, 0xA0}), idat, iend}, 0},
+      {"AfterData", {ihdr, idat, gama({0, 1, 0x86, 0xA0}), iend}, 0},
+      {"FirstOfTwo", {ihdr, gama({0, 0, 0, 7}), gama({0, 0, 0, 9}), idat, iend}, 7},
+      {"WrongLengthSkipped", {ihdr, gama({0, 0, 0, 0, 7}), gama({0, 0, 0, 9}), idat, iend}, 9},
+      {"Zero", {ihdr, gama({0, 0, 0, 0}), idat, iend}, 0},
+      {"BeyondTheFormatsRange", {ihdr, gama({0x80, 0, 0, 1}), idat, iend}, 0},
+      {"None", {ihdr, idat, iend}, 0},
+  };
+}
+
+class GammaChunk : public ::testing::TestWithParam<GammaCase> {};
+
+TEST_P(GammaChunk, IsFoundWhereTheFormatLetsItCount) {
+  EXPECT_EQ(findGamma(testing::assemblePng(GetParam().chunks)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(PngImport, GammaChunk, ::testing::ValuesIn(gammaCases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(PngImport, GammaSearchStaysInsideBrokenFiles) {
+  Bytes png =
+      testing::assemblePng({{"IHDR", testing::ihdrData(1, 1, 8, 2)}, {"gAMA", {0, 0, 0, 5}}});
+  for (std::size_t size = 0; size <= png.size(); ++size) {
+    const std::uint32_t found = findGamma(std::span(png.data(), size));
+    EXPECT_TRUE(found == 0 || (found == 5 && size == png.size())) << size;
+  }
+  png[33] = 0xFF;  // the gAMA length: far past the end
+  EXPECT_EQ(findGamma(png), 0u);
 }
 
 }  // namespace
