@@ -27,7 +27,7 @@ inline TColor32 blendPixel(TColor32 d, TColor32 s) noexcept {
 
 }  // namespace
 
-void TBitmap32::reallocate(int newWidth, int newHeight) {
+void TBitmap32::reallocate(int newWidth, int newHeight, TPixelPool* pool) {
   // Drop the old pixels first so that a failed allocation leaves the bitmap empty.
   FPixels.reset();
   FWidth = 0;
@@ -36,7 +36,11 @@ void TBitmap32::reallocate(int newWidth, int newHeight) {
     const auto count = static_cast<std::size_t>(newWidth) * static_cast<std::size_t>(newHeight);
     // Pixel indices are plain ints (GetPixel), so the array must stay addressable by one.
     if (count > static_cast<std::size_t>(INT_MAX)) throw std::bad_alloc();
-    FPixels.reset(new TColor32[count]);
+    if (pool != nullptr && pool->pixelsPerArray() == count) {
+      FPixels = pool->take();
+    } else {
+      FPixels = TPixelArray(new TColor32[count], TPixelRelease{});
+    }
   }
   FWidth = newWidth;
   FHeight = newHeight;
@@ -51,11 +55,15 @@ bool TBitmap32::SetSize(int newWidth, int newHeight) {
   return true;
 }
 
-void TBitmap32::SetSizeAndFill(int newWidth, int newHeight, TColor32 fill) {
+void TBitmap32::SetSizeAndFill(int newWidth, int newHeight, TColor32 fill, TPixelPool* pool) {
+  SetSizeForOverwrite(newWidth, newHeight, pool);
+  std::fill_n(FPixels.get(), pixelCount(), fill);
+}
+
+void TBitmap32::SetSizeForOverwrite(int newWidth, int newHeight, TPixelPool* pool) {
   newWidth = std::max(newWidth, 0);
   newHeight = std::max(newHeight, 0);
-  if (newWidth != FWidth || newHeight != FHeight) reallocate(newWidth, newHeight);
-  std::fill_n(FPixels.get(), pixelCount(), fill);
+  if (newWidth != FWidth || newHeight != FHeight) reallocate(newWidth, newHeight, pool);
 }
 
 void TBitmap32::Draw(int x, int y, const TBitmap32* source) noexcept {

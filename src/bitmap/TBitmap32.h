@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "bitmap/TColor32.h"
+#include "bitmap/TPixelPool.h"
 
 namespace tess {
 
@@ -37,8 +38,12 @@ class TBitmap32 {
   // Throws std::bad_alloc (leaving the bitmap empty) when memory runs out.
   bool SetSize(int newWidth, int newHeight);
   // SetSize followed by filling every pixel with `fill`, whether or not the size changed, in a
-  // single pass over the pixels.
-  void SetSizeAndFill(int newWidth, int newHeight, TColor32 fill);
+  // single pass over the pixels. New pixels come from `pool` when it hands out arrays of
+  // exactly that size.
+  void SetSizeAndFill(int newWidth, int newHeight, TColor32 fill, TPixelPool* pool = nullptr);
+  // SetSize for a caller that writes every pixel itself straight away: nothing is filled, and
+  // the pixels' values are undefined until written. Takes from `pool` like SetSizeAndFill.
+  void SetSizeForOverwrite(int newWidth, int newHeight, TPixelPool* pool = nullptr);
   bool SetWidth(int newWidth) { return SetSize(newWidth, FHeight); }
   bool SetHeight(int newHeight) { return SetSize(FWidth, newHeight); }
 
@@ -61,11 +66,11 @@ class TBitmap32 {
 
  private:
   // Gives the bitmap its new size with uninitialised pixels (or none).
-  void reallocate(int newWidth, int newHeight);
+  void reallocate(int newWidth, int newHeight, TPixelPool* pool = nullptr);
 
   int FWidth = 0;
   int FHeight = 0;
-  std::unique_ptr<TColor32[]> FPixels;
+  TPixelArray FPixels;
 };
 
 // Every pixel becomes 0x00FFFFFF.

@@ -17,8 +17,8 @@ constexpr int kSpriteSide = 32;
 constexpr std::size_t kSpritePixels = 1024;
 constexpr std::size_t kRecordHeader = 5;  // colour key and data size
 // Every run pair carries at least one coloured pixel, so a record never holds more than one
-// pair per pixel.
-constexpr std::size_t kMaxRecord = kRecordHeader + kSpritePixels * (4 + 3);
+// pair per pixel; one more byte lets putRgb store whole words.
+constexpr std::size_t kMaxRecord = kRecordHeader + kSpritePixels * (4 + 3) + 1;
 
 inline std::uint32_t le32(const std::uint8_t* p) noexcept {
   return p[0] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
@@ -34,13 +34,36 @@ inline void putLe16(std::uint8_t* p, std::size_t value) noexcept {
   p[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
+// `count` pixels of three bytes (red, green, blue) become opaque pixels. When at least one more
+// byte follows them (`slack`), each pixel is read as one 4-byte load.
+inline void decodeRun(const std::uint8_t* rgb, std::size_t count, bool slack,
+                      TColor32* out) noexcept {
+  const std::size_t wide = slack ? count : count - 1;
+  std::size_t n = 0;
+  for (; n < wide; ++n, rgb += 3) {
+    const std::uint32_t v = le32(rgb);
+    out[n] = 0xFF000000u | (v & 0xFFu) << 16 | (v & 0xFF00u) | (v >> 16 & 0xFFu);
+  }
+  for (; n < count; ++n, rgb += 3) out[n] = PackColor32(rgb[0], rgb[1], rgb[2], 0xFF);
+}
+
+// The red, green and blue bytes of a pixel, in that order, as the low three bytes of a
+// little-endian word: storing the whole word and advancing by 3 writes one pixel.
+inline void putRgb(std::uint8_t* out, TColor32 pixel) noexcept {
+  const std::uint32_t v = (pixel >> 16 & 0xFFu) | (pixel & 0xFF00u) | (pixel & 0xFFu) << 16;
+  out[0] = static_cast<std::uint8_t>(v);
+  out[1] = static_cast<std::uint8_t>(v >> 8);
+  out[2] = static_cast<std::uint8_t>(v >> 16);
+  out[3] = 0;
+}
+
 void writeTableEntry(TNStream& stream, std::size_t entryPosition, std::uint32_t offset) {
   stream.seek(entryPosition);
   stream.writeInteger(static_cast<std::int32_t>(offset));
 }
 
 // Encodes 1024 pixels as a record (colour key, data size, run pairs) into `record`; returns its
-// length. `pump` is called at the start of every run pair.
+// length. The host may handle its pending events at the start of every run pair.
 std::size_t encodeRecord(const TColor32* pixels, std::uint8_t* record, IEditorHost& host) {
   record[0] = 0xFF;
   record[1] = 0x00;
@@ -67,8 +90,7 @@ std::size_t encodeRecord(const TColor32* pixels, std::uint8_t* record, IEditorHo
     out += 4;
     std::size_t coloured = 0;
     while (i < kSpritePixels && AlphaOf(pixels[i]) != 0) {
-      std::uint8_t alpha;
-      UnpackColor32(pixels[i], out[0], out[1], out[2], alpha);
+      putRgb(out, pixels[i]);  // the record buffer has room for the fourth byte
       out += 3;
       ++coloured;
       ++i;
@@ -110,8 +132,8 @@ void TSprite::writeSprite(std::int32_t id, std::size_t tableStart, TNStream& str
   stream.write(record.data(), length);
 }
 
-std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart,
-                                    const TNStream& stream) {
+std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart, const TNStream& stream,
+                                    TPixelPool* pool) {
   if (id < 1) return nullptr;
   const std::uint8_t* const data = stream.bytes().data();
   const std::size_t size = stream.size();
@@ -137,15 +159,16 @@ std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart,
   const std::size_t end = recordAt + kRecordHeader + dataSize;
   if (end > size) return nullptr;
 
-  // Pixels that no run covers are transparent; sizing and clearing happen in one pass.
   sprite->bitmap = std::make_unique<TBitmap32>();
-  sprite->bitmap->SetSizeAndFill(kSpriteSide, kSpriteSide, clTransparentWhite32);
+  sprite->bitmap->SetSizeForOverwrite(kSpriteSide, kSpriteSide, pool);
   TColor32* const pixels = sprite->bitmap->FBits();
 
-  // A run pair that starts before the end of the data is read whole, as long as it stays inside
-  // the file and the sprite.
+  // Every pixel is written once: the gaps before coloured runs and after the last one are the
+  // transparent pixels. A run pair that starts before the end of the data is read whole, as long
+  // as it stays inside the file and the sprite.
   std::size_t position = recordAt + kRecordHeader;
   std::size_t index = 0;
+  std::size_t written = 0;
   while (position < end) {
     if (size - position < 4) return nullptr;
     const std::size_t transparent = le16(data + position);
@@ -155,14 +178,13 @@ std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart,
     if (coloured == 0) continue;
     if (index > kSpritePixels || kSpritePixels - index < coloured) return nullptr;
     if ((size - position) / 3 < coloured) return nullptr;
-    const std::uint8_t* rgb = data + position;
-    TColor32* out = pixels + index;
-    for (std::size_t n = 0; n < coloured; ++n, rgb += 3) {
-      out[n] = PackColor32(rgb[0], rgb[1], rgb[2], 0xFF);
-    }
+    std::fill(pixels + written, pixels + index, clTransparentWhite32);
+    decodeRun(data + position, coloured, size - position > 3 * coloured, pixels + index);
     position += 3 * coloured;
     index += coloured;
+    written = index;
   }
+  std::fill(pixels + written, pixels + kSpritePixels, clTransparentWhite32);
   return sprite;
 }
 

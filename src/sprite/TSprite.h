@@ -40,7 +40,8 @@ class TSprite {
 
 // Decodes sprite `id` of the stream whose offset table starts at `tableStart`. Returns nullptr
 // when the sprite's table entry, record or runs lie outside the stream or its 1024 pixels.
-std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart,
-                                    const TNStream& stream);
+// The image's pixels come from `pool` when one is given (see TPixelPool).
+std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart, const TNStream& stream,
+                                    TPixelPool* pool = nullptr);
 
 }  // namespace tess

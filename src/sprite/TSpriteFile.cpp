@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "bitmap/TPixelPool.h"
 #include "sprite/EditorHost.h"
 #include "sprite/TNStream.h"
 
@@ -12,7 +13,8 @@ namespace tess {
 
 namespace {
 
-constexpr std::size_t kHeaderAndTableEntry = 4;
+constexpr std::size_t kTableEntry = 4;
+constexpr std::size_t kSpritePixels = 32 * 32;
 // The largest record the encoder can produce: 512 run pairs, 513 coloured pixels.
 constexpr std::size_t kLongestRecord = 5 + 512 * 4 + 513 * 3;
 
@@ -95,7 +97,7 @@ bool TSpriteFile::load(const std::string& SPRFileName, bool isSprite32) {
     }
 
     const auto total = static_cast<std::size_t>(count);
-    const std::size_t tableRoom = (stream.size() - tableStart) / kHeaderAndTableEntry;
+    const std::size_t tableRoom = (stream.size() - tableStart) / kTableEntry;
     // Sprite k's table entry is the first thing of it that is read, so a table that runs past
     // the end of the file fails at the first entry that is not there, before anything is
     // reserved for a count that the file cannot back.
@@ -104,9 +106,10 @@ bool TSpriteFile::load(const std::string& SPRFileName, bool isSprite32) {
       failedAt = static_cast<std::int32_t>(tableRoom + 1);
     } else {
       Sprites.reserve(total);
+      TPixelPool pixels(kSpritePixels);
       const std::uint64_t generation = FGeneration;
       for (std::int32_t k = 1; k <= count; ++k) {
-        std::unique_ptr<TSprite> sprite = readSprite(k, tableStart, stream);
+        std::unique_ptr<TSprite> sprite = readSprite(k, tableStart, stream, &pixels);
         if (!sprite) {
           failedAt = k;
           break;
@@ -146,11 +149,11 @@ bool TSpriteFile::save(const std::string& SPRFileName, std::int32_t Signature, b
     try {
       // Address space for the longest possible file is only a reservation: pages that are never
       // written cost nothing, and the buffer is then never copied while it grows.
-      stream.bytes().reserve(tableStart + count * (kHeaderAndTableEntry + kLongestRecord));
+      stream.bytes().reserve(tableStart + count * (kTableEntry + kLongestRecord));
     } catch (const std::bad_alloc&) {
-      stream.bytes().reserve(tableStart + count * kHeaderAndTableEntry);
+      stream.bytes().reserve(tableStart + count * kTableEntry);
     } catch (const std::length_error&) {
-      stream.bytes().reserve(tableStart + count * kHeaderAndTableEntry);
+      stream.bytes().reserve(tableStart + count * kTableEntry);
     }
     stream.writeInteger(Signature);
     if (sprite32) {
@@ -158,7 +161,7 @@ bool TSpriteFile::save(const std::string& SPRFileName, std::int32_t Signature, b
     } else {
       stream.writeWord(static_cast<std::uint32_t>(count));
     }
-    stream.seek(tableStart + kHeaderAndTableEntry * count);
+    stream.seek(tableStart + kTableEntry * count);
 
     const std::uint64_t generation = FGeneration;
     const auto total = static_cast<std::int32_t>(count);
