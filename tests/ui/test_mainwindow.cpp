@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -253,8 +254,17 @@ class MainWindowTest : public QObject {
     QTest::keyClick(f.main->edt_search, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(counter.presses, 0);
     QCOMPARE(QApplication::clipboard()->text(), QString("before"));
-    // The Clone command reports the missing file once, if at all.
-    QVERIFY(f.host.count(kNoFile) <= 1);
+    QCOMPARE(f.host.count(kNoFile), 1);  // the Clone command, once
+
+    // With a file open it clones the selected row.
+    QVERIFY(f.openTestFile(3));
+    f.main->SpriteListBox->selectionModel()->select(f.main->spriteListModel->index(1, 0),
+                                                    QItemSelectionModel::Select);
+    f.main->edt_search->setFocus();
+    QTest::keyClick(f.main->edt_search, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(f.main->spriteListModel->rowCount(), 4);
+    QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t(4));
+    QCOMPARE(counter.presses, 0);
   }
 
   void menuItemsRunTheirCommandOnce() {
