@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format
+  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-dev llvm
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libpng-dev zlib1g-dev libinih-dev
   libgtest-dev libgmock-dev libbenchmark-dev
