@@ -1,7 +1,6 @@
 #include "ui/FileChooser.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 
 namespace tess {
 
