@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <new>
+#include <vector>
 
 namespace tess {
 
@@ -14,12 +15,22 @@ constexpr std::size_t kLargestSlabArrays = 2048;
 
 }  // namespace
 
-// One mapping, counting the arrays handed out from it plus one while its pool still cuts from
-// it. Only the last release unmaps it.
+// Slabs whose arrays have all been released, waiting to be cut again.
+struct TPixelShelf {
+  TPixelShelf() = default;
+  TPixelShelf(const TPixelShelf&) = delete;
+  TPixelShelf& operator=(const TPixelShelf&) = delete;
+  ~TPixelShelf();
+  std::vector<TPixelSlab*> slabs;
+};
+
+// One mapping. It counts the arrays handed out from it, plus one while its pool still cuts from
+// it; when the count drops to 0 it goes on its pool's shelf, or back to the system when the pool
+// is gone.
 class TPixelSlab {
  public:
-  static TPixelSlab* create(std::size_t bytes) {
-    auto* slab = new TPixelSlab();
+  static TPixelSlab* create(std::size_t bytes, std::weak_ptr<TPixelShelf> shelf) {
+    auto* slab = new TPixelSlab(std::move(shelf));
     if (!slab->map(bytes)) {
       delete slab;
       throw std::bad_alloc();
@@ -27,18 +38,31 @@ class TPixelSlab {
     return slab;
   }
 
+  std::size_t bytes() const noexcept { return FBytes; }
   TColor32* at(std::size_t offsetBytes) const noexcept {
     return reinterpret_cast<TColor32*>(FBase + offsetBytes);
   }
+  // The pool takes its own reference when it starts cutting from the slab again.
   void retain() noexcept { ++FReferences; }
   void release() noexcept {
     if (--FReferences > 0) return;
+    if (const std::shared_ptr<TPixelShelf> shelf = FShelf.lock()) {
+      try {
+        shelf->slabs.push_back(this);
+        return;
+      } catch (...) {
+        // No room to remember it: it goes back to the system instead.
+      }
+    }
+    destroy();
+  }
+  void destroy() noexcept {
     ::munmap(FBase, FBytes);
     delete this;
   }
 
  private:
-  TPixelSlab() = default;
+  explicit TPixelSlab(std::weak_ptr<TPixelShelf> shelf) noexcept : FShelf(std::move(shelf)) {}
   ~TPixelSlab() = default;
 
   // Slabs of a huge page or more are placed on huge-page boundaries: the system only backs
@@ -67,10 +91,15 @@ class TPixelSlab {
     return true;
   }
 
+  std::weak_ptr<TPixelShelf> FShelf;
   unsigned char* FBase = nullptr;
   std::size_t FBytes = 0;
   std::size_t FReferences = 1;
 };
+
+TPixelShelf::~TPixelShelf() {
+  for (TPixelSlab* slab : slabs) slab->destroy();
+}
 
 void TPixelRelease::operator()(TColor32* pixels) const noexcept {
   if (slab != nullptr) {
@@ -80,21 +109,44 @@ void TPixelRelease::operator()(TColor32* pixels) const noexcept {
   }
 }
 
+TPixelPool::TPixelPool(std::size_t pixelsPerArray)
+    : FPixelsPerArray(pixelsPerArray > 0 ? pixelsPerArray : 1),
+      FShelf(std::make_shared<TPixelShelf>()) {}
+
 TPixelPool::~TPixelPool() {
+  // The shelf goes with the pool; slabs still in use unmap themselves when their last array is
+  // released.
   if (FSlab != nullptr) FSlab->release();
+  FShelf.reset();
+}
+
+void TPixelPool::releaseSpare() noexcept {
+  for (TPixelSlab* slab : FShelf->slabs) slab->destroy();
+  FShelf->slabs.clear();
+}
+
+void TPixelPool::nextSlab() {
+  const std::size_t arrayBytes = FPixelsPerArray * sizeof(TColor32);
+  TPixelSlab* fresh = nullptr;
+  if (!FShelf->slabs.empty()) {
+    fresh = FShelf->slabs.back();
+    FShelf->slabs.pop_back();
+    fresh->retain();
+  } else {
+    fresh = TPixelSlab::create(arrayBytes * FNextSlabArrays, FShelf);
+    if (FNextSlabArrays < kLargestSlabArrays) FNextSlabArrays *= 2;
+  }
+  // Released only now: the current slab may go straight onto the shelf.
+  if (FSlab != nullptr) FSlab->release();
+  FSlab = fresh;
+  FTaken = 0;
+  FCapacity = fresh->bytes() / arrayBytes;
 }
 
 TPixelArray TPixelPool::take() {
-  const std::size_t arrayBytes = FPixelsPerArray * sizeof(TColor32);
-  if (FSlab == nullptr || FTaken == FCapacity) {
-    TPixelSlab* const fresh = TPixelSlab::create(arrayBytes * FNextSlabArrays);
-    if (FSlab != nullptr) FSlab->release();
-    FSlab = fresh;
-    FTaken = 0;
-    FCapacity = FNextSlabArrays;
-    if (FNextSlabArrays < kLargestSlabArrays) FNextSlabArrays *= 2;
-  }
+  if (FSlab == nullptr || FTaken == FCapacity) nextSlab();
   FSlab->retain();
+  const std::size_t arrayBytes = FPixelsPerArray * sizeof(TColor32);
   return TPixelArray(FSlab->at(arrayBytes * FTaken++), TPixelRelease{FSlab});
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -51,10 +52,14 @@ inline void decodeRun(const std::uint8_t* rgb, std::size_t count, bool slack,
 // little-endian word: storing the whole word and advancing by 3 writes one pixel.
 inline void putRgb(std::uint8_t* out, TColor32 pixel) noexcept {
   const std::uint32_t v = (pixel >> 16 & 0xFFu) | (pixel & 0xFF00u) | (pixel & 0xFFu) << 16;
-  out[0] = static_cast<std::uint8_t>(v);
-  out[1] = static_cast<std::uint8_t>(v >> 8);
-  out[2] = static_cast<std::uint8_t>(v >> 16);
-  out[3] = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, &v, sizeof v);
+  } else {
+    out[0] = static_cast<std::uint8_t>(v);
+    out[1] = static_cast<std::uint8_t>(v >> 8);
+    out[2] = static_cast<std::uint8_t>(v >> 16);
+    out[3] = 0;
+  }
 }
 
 void writeTableEntry(TNStream& stream, std::size_t entryPosition, std::uint32_t offset) {
@@ -64,38 +69,37 @@ void writeTableEntry(TNStream& stream, std::size_t entryPosition, std::uint32_t 
 
 // Encodes 1024 pixels as a record (colour key, data size, run pairs) into `record`; returns its
 // length. The host may handle its pending events at the start of every run pair.
-std::size_t encodeRecord(const TColor32* pixels, std::uint8_t* record, IEditorHost& host) {
+//
+// `pixels` holds one more element after the sprite's 1024, a sentinel that each scan sets so
+// that it stops there without testing the index.
+std::size_t encodeRecord(TColor32* pixels, std::uint8_t* record, IEditorHost& host) {
+  constexpr TColor32 kStopsTransparentScan = 0xFF000000u;
+  constexpr TColor32 kStopsColouredScan = 0;
+  TColor32& sentinel = pixels[kSpritePixels];
   record[0] = 0xFF;
   record[1] = 0x00;
   record[2] = 0xFF;
   std::uint8_t* out = record + kRecordHeader;
   std::size_t i = 0;
-  std::size_t transparentTotal = 0;
   while (i < kSpritePixels) {
     host.processPendingEvents();
-    std::size_t transparent = 0;
-    while (i < kSpritePixels && AlphaOf(pixels[i]) == 0) {
-      ++transparent;
-      ++i;
-    }
-    transparentTotal += transparent;
-    if (transparentTotal == kSpritePixels) {
-      putLe16(record + 3, 0);
-      return kRecordHeader;
-    }
-    // Trailing transparent pixels are never written.
+    const std::size_t runStart = i;
+    sentinel = kStopsTransparentScan;
+    while (AlphaOf(pixels[i]) == 0) ++i;
+    // Trailing transparent pixels are never written; a sprite that is nothing else is the
+    // empty record.
     if (i == kSpritePixels) break;
-    putLe16(out, transparent);
+    putLe16(out, i - runStart);
     std::uint8_t* const countAt = out + 2;
     out += 4;
-    std::size_t coloured = 0;
-    while (i < kSpritePixels && AlphaOf(pixels[i]) != 0) {
+    const std::size_t colouredStart = i;
+    sentinel = kStopsColouredScan;
+    while (AlphaOf(pixels[i]) != 0) {
       putRgb(out, pixels[i]);  // the record buffer has room for the fourth byte
       out += 3;
-      ++coloured;
       ++i;
     }
-    putLe16(countAt, coloured);
+    putLe16(countAt, i - colouredStart);
   }
   const auto length = static_cast<std::size_t>(out - record);
   putLe16(record + 3, length - kRecordHeader);
@@ -122,7 +126,7 @@ void TSprite::writeSprite(std::int32_t id, std::size_t tableStart, TNStream& str
 
   // The host may run any command while the record is encoded, even one that frees this sprite,
   // so the pixels are copied first and `this` is not touched once the host has been called.
-  std::array<TColor32, kSpritePixels> pixels;
+  std::array<TColor32, kSpritePixels + 1> pixels;
   std::copy_n(bitmap->FBits(), kSpritePixels, pixels.begin());
 
   writeTableEntry(stream, entryAt, static_cast<std::uint32_t>(recordAt));

@@ -14,7 +14,6 @@ namespace tess {
 namespace {
 
 constexpr std::size_t kTableEntry = 4;
-constexpr std::size_t kSpritePixels = 32 * 32;
 // The largest record the encoder can produce: 512 run pairs, 513 coloured pixels.
 constexpr std::size_t kLongestRecord = 5 + 512 * 4 + 513 * 3;
 
@@ -43,6 +42,17 @@ class FlagGuard {
   bool FPrevious;
 };
 
+class SpareReleaser {
+ public:
+  explicit SpareReleaser(TPixelPool& pool) noexcept : FPool(pool) {}
+  SpareReleaser(const SpareReleaser&) = delete;
+  SpareReleaser& operator=(const SpareReleaser&) = delete;
+  ~SpareReleaser() { FPool.releaseSpare(); }
+
+ private:
+  TPixelPool& FPool;
+};
+
 }  // namespace
 
 void TSpriteFile::clear() {
@@ -56,6 +66,7 @@ void TSpriteFile::clear() {
 
 bool TSpriteFile::New() {
   clear();
+  FPixelPool.releaseSpare();
   loaded = true;
   return true;
 }
@@ -80,6 +91,9 @@ bool TSpriteFile::failLoad() {
 }
 
 bool TSpriteFile::load(const std::string& SPRFileName, bool isSprite32) {
+  // However the load ends, the pixel memory of the replaced sprites that it did not reuse goes
+  // back to the system.
+  const SpareReleaser spare(FPixelPool);
   loaded = false;
   isLoading = true;
   try {
@@ -106,10 +120,9 @@ bool TSpriteFile::load(const std::string& SPRFileName, bool isSprite32) {
       failedAt = static_cast<std::int32_t>(tableRoom + 1);
     } else {
       Sprites.reserve(total);
-      TPixelPool pixels(kSpritePixels);
       const std::uint64_t generation = FGeneration;
       for (std::int32_t k = 1; k <= count; ++k) {
-        std::unique_ptr<TSprite> sprite = readSprite(k, tableStart, stream, &pixels);
+        std::unique_ptr<TSprite> sprite = readSprite(k, tableStart, stream, &FPixelPool);
         if (!sprite) {
           failedAt = k;
           break;

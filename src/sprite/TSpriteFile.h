@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmap/TPixelPool.h"
 #include "sprite/TMethodEvent.h"
 #include "sprite/TSprite.h"
 
@@ -39,7 +40,7 @@ class TSpriteFile {
 
   // Frees every sprite (telling onRelease first) and empties the list; flags stay as they are.
   void clear();
-  // clear, then loaded = true. Always true.
+  // clear, then loaded = true. Always true. The freed pixel memory goes back to the system.
   bool New();
   bool load(const std::string& SPRFileName, bool isSprite32);
   // Writes the sprites atomically; false (and the file on disk untouched) on any failure.
@@ -65,6 +66,9 @@ class TSpriteFile {
 
   IEditorHost& FHost;
   bool FSaving = false;
+  // Where loaded sprites take their pixels from; a load reuses the memory of the sprites it
+  // replaces and hands back what it did not need.
+  TPixelPool FPixelPool{32 * 32};
   // Counts the releases of the sprite list.
   std::uint64_t FGeneration = 0;
 };

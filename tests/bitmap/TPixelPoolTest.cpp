@@ -62,5 +62,33 @@ TEST(TPixelPoolTest, BitmapsTakeFromAPoolOnlyArraysOfItsSize) {
   EXPECT_EQ(other.GetPixel(0, 0), 0xFF123456u);
 }
 
+// Arrays released before the pool is done are cut again; the pool may go while bitmaps still
+// hold arrays, and releasing spare slabs leaves arrays in use alone.
+TEST(TPixelPoolTest, ReleasedSlabsAreReusedAndSpareOnesReleased) {
+  std::vector<TPixelArray> kept;
+  {
+    TPixelPool pool(1024);
+    std::vector<TPixelArray> first;
+    for (int i = 0; i < 3000; ++i) first.push_back(pool.take());
+    std::vector<const TColor32*> firstStarts;
+    for (const auto& array : first) firstStarts.push_back(array.get());
+    first.clear();
+    bool reused = false;
+    for (int i = 0; i < 3000; ++i) {
+      kept.push_back(pool.take());
+      std::fill_n(kept.back().get(), 1024, static_cast<TColor32>(i));
+      reused = reused || std::find(firstStarts.begin(), firstStarts.end(), kept.back().get()) !=
+                             firstStarts.end();
+    }
+    EXPECT_TRUE(reused);
+    pool.releaseSpare();
+    kept.resize(1500);
+    pool.releaseSpare();
+    for (int i = 0; i < 1500; ++i) ASSERT_EQ(kept[i][1023], static_cast<TColor32>(i));
+  }
+  for (int i = 0; i < 1500; ++i) ASSERT_EQ(kept[i][0], static_cast<TColor32>(i));
+  kept.clear();
+}
+
 }  // namespace
 }  // namespace tess
