@@ -39,10 +39,12 @@ void TNStream::LoadFromFile(const std::string& path) {
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) failOn("Cannot read", path, errno);
   if (S_ISDIR(info.st_mode)) failOn("Cannot read", path, EISDIR);
+  // A pipe or a device may never end (/dev/zero); only a file has contents to load.
+  if (!S_ISREG(info.st_mode)) failOn("Cannot read", path, EINVAL);
 
   // The size on disk is only a first guess: the file may change while it is read, and some
-  // files report no size at all. The buffer grows with what is actually read, never with a
-  // size that no bytes back.
+  // files (in /proc, say) report no size at all. The buffer grows with what is actually read,
+  // never with a size that no bytes back.
   TByteBuffer bytes;
   std::size_t filled = 0;
   std::size_t want = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 64 * 1024;

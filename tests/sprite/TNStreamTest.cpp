@@ -93,6 +93,8 @@ TEST(TNStreamTest, LoadingSomethingThatIsNotAReadableFileThrows) {
   EXPECT_THROW(stream.LoadFromFile(dir.file("missing.spr")), std::runtime_error);
   EXPECT_THROW(stream.LoadFromFile(dir.path().string()), std::runtime_error);
   EXPECT_THROW(stream.LoadFromFile(""), std::runtime_error);
+  EXPECT_THROW(stream.LoadFromFile("/dev/zero"), std::runtime_error);  // would never end
+  EXPECT_THROW(stream.LoadFromFile("/dev/null"), std::runtime_error);
 }
 
 // Big enough for the buffer to be a block of its own; a gap written over must still read as
