@@ -14,8 +14,8 @@ enum TDrawMode : std::uint8_t { dmOpaque = 0, dmBlend = 1, dmCustom = 2, dmTrans
 // A rectangle of TColor32 pixels, row-major from the top row, in one contiguous block of plain
 // memory. A bitmap whose width or height is 0 is empty and has no pixel array.
 //
-// The user interface shows a bitmap through a zero-copy image view of FBits() that ignores the
-// alpha byte, so there is no separate device store.
+// There is no separate device store: the user interface paints a bitmap from FBits(), as an
+// opaque copy whose alpha bytes are all 255.
 class TBitmap32 {
  public:
   TBitmap32() = default;
