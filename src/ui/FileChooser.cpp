@@ -62,7 +62,9 @@ QString QtFileChooser::saveFile(TFileDialogSetup& setup) {
 }
 
 QString QtFileChooser::folder(const QString& prompt, QWidget* owner) {
-  return QFileDialog::getExistingDirectory(owner, prompt);
+  // Folders only, no button for making a new one, and nothing preselected.
+  return QFileDialog::getExistingDirectory(owner, prompt, QString(),
+                                           QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
 }
 
 }  // namespace tess
