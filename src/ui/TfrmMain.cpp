@@ -444,23 +444,17 @@ void TfrmMain::New1Click() {
   if (newDialog) newDialog->bringToFront();
 }
 
-void TfrmMain::Open1Click() {
-  if (!dialog) {
-    dialog = new TfrmFileDialog(*this);
-    showChildWindow(dialog, kFileDialogPosition);
-  }
-  dialog->moveTo(kFileDialogPosition);
-  if (newDialog) newDialog->closeWindow();
-  if (!dialog) return;
-  dialog->enterInOpenMode();
-  if (dialog) dialog->bringToFront();
-}
+void TfrmMain::Open1Click() { showFileDialog(false); }
 
 void TfrmMain::Save1Click() {
   if (!FCore.spriteFile.loaded) {
     FHost.showMessage("No file open!", "Error!", TMsgIcon::Error);
     return;
   }
+  showFileDialog(true);
+}
+
+void TfrmMain::showFileDialog(bool saveMode) {
   if (!dialog) {
     dialog = new TfrmFileDialog(*this);
     showChildWindow(dialog, kFileDialogPosition);
@@ -468,7 +462,11 @@ void TfrmMain::Save1Click() {
   dialog->moveTo(kFileDialogPosition);
   if (newDialog) newDialog->closeWindow();
   if (!dialog) return;
-  dialog->enterInSaveMode();
+  if (saveMode) {
+    dialog->enterInSaveMode();
+  } else {
+    dialog->enterInOpenMode();
+  }
   if (dialog) dialog->bringToFront();
 }
 

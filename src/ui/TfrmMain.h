@@ -147,6 +147,8 @@ class TfrmMain : public QMainWindow {
   void guarded(Handler&& handler);
   QAction* addCommand(QMenu* menu, const QString& caption, void (TfrmMain::*handler)());
   void centreChild(TChildWindow* child);
+  // Shows the open and save window in open or save mode, creating it when there is none.
+  void showFileDialog(bool saveMode);
 
   TEditorCore& FCore;
   QtHost& FHost;
