@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchHost.h"
 #include "bitmap/TBitmap32.h"
 #include "core/editorCore.h"
 #include "image/PNG.h"
@@ -28,16 +29,7 @@ namespace {
 
 constexpr int kSprites = 100000;
 
-class BenchHost : public tess::QtHost {
- protected:
-  void presentMessage(const std::string& text, const std::string&, tess::TMsgIcon) override {
-    std::fprintf(stderr, "message: %s\n", text.c_str());
-  }
-  bool presentQuestion(const std::string&, const std::string&, tess::TMsgIcon) override {
-    return true;
-  }
-  void endEventLoop() override {}
-};
+using tess::bench::BenchHost;
 
 // Answers every open dialog with the same file.
 class FixedChooser : public tess::IFileChooser {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchHost.h"
 #include "bitmap/TBitmap32.h"
 #include "core/editorCore.h"
 #include "sprite/TSpriteFile.h"
@@ -31,17 +32,7 @@ namespace {
 constexpr int kSprites = 200000;
 constexpr std::int32_t kSignature = 0x57BBD603;
 
-// A host that stays silent: the benchmark must not stop at a message box.
-class BenchHost : public tess::QtHost {
- protected:
-  void presentMessage(const std::string& text, const std::string&, tess::TMsgIcon) override {
-    std::fprintf(stderr, "message: %s\n", text.c_str());
-  }
-  bool presentQuestion(const std::string&, const std::string&, tess::TMsgIcon) override {
-    return true;
-  }
-  void endEventLoop() override {}
-};
+using tess::bench::BenchHost;
 
 // A sprite shaped like a game object: a filled diamond on a transparent field, so that every
 // sprite has several transparent and coloured runs.

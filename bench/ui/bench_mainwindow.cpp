@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchHost.h"
 #include "bitmap/TBitmap32.h"
 #include "core/editorCore.h"
 #include "sprite/TSpriteFile.h"
@@ -27,17 +28,7 @@ namespace {
 
 constexpr int kSprites = 1000000;
 
-// A host that stays silent: the benchmark must not stop at a message box.
-class BenchHost : public tess::QtHost {
- protected:
-  void presentMessage(const std::string& text, const std::string&, tess::TMsgIcon) override {
-    std::fprintf(stderr, "message: %s\n", text.c_str());
-  }
-  bool presentQuestion(const std::string&, const std::string&, tess::TMsgIcon) override {
-    return true;
-  }
-  void endEventLoop() override {}
-};
+using tess::bench::BenchHost;
 
 // Every sprite but each seventh has a picture: a gradient with a transparent border.
 std::unique_ptr<tess::TSprite> makeSprite(std::int32_t id, bool withPicture) {

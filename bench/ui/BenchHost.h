@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "ui/QtHost.h"
+
+namespace tess::bench {
+
+// A host that stays silent: a benchmark must not stop at a message box, so messages go to
+// stderr, every question is answered Yes, and the event loop is never ended.
+class BenchHost : public QtHost {
+ protected:
+  void presentMessage(const std::string& text, const std::string&, TMsgIcon) override {
+    std::fprintf(stderr, "message: %s\n", text.c_str());
+  }
+  bool presentQuestion(const std::string&, const std::string&, TMsgIcon) override { return true; }
+  void endEventLoop() override {}
+};
+
+}  // namespace tess::bench
