@@ -1,5 +1,8 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
 #include <cstdio>
 #include <string>
 
@@ -17,5 +20,16 @@ class BenchHost : public QtHost {
   bool presentQuestion(const std::string&, const std::string&, TMsgIcon) override { return true; }
   void endEventLoop() override {}
 };
+
+// The main function of a benchmark over the windows: headless unless a platform was chosen.
+inline int runWindowBenchmarks(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
 
 }  // namespace tess::bench
