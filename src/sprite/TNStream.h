@@ -31,6 +31,11 @@ class TNStream {
   // Stores n bytes at the position, growing the buffer as needed (a gap before the position
   // reads as zeros), and advances by n.
   void write(const void* buffer, std::size_t n);
+  // The same as write() of the bytes that `fill` puts at the pointer it is given, at most
+  // `maxBytes` of them, returning how many. At the end of the stream they are written straight
+  // into the buffer, without a copy.
+  template <typename Fill>
+  void writeInPlace(std::size_t maxBytes, Fill&& fill);
   // Any absolute offset, also beyond the end; a later write there grows the buffer.
   void seek(std::size_t position) noexcept { FPosition = position; }
   std::size_t position() const noexcept { return FPosition; }
@@ -49,5 +54,33 @@ class TNStream {
   TByteBuffer FBytes;
   std::size_t FPosition = 0;
 };
+
+template <typename Fill>
+void TNStream::writeInPlace(std::size_t maxBytes, Fill&& fill) {
+  if (FPosition < FBytes.size()) {
+    TByteBuffer staged(maxBytes);
+    const std::size_t length = fill(staged.data());
+    if (length > maxBytes) throw std::length_error("TNStream::writeInPlace overran its bytes");
+    write(staged.data(), length);
+    return;
+  }
+  const std::size_t sizeBefore = FBytes.size();
+  const std::size_t start = FPosition;
+  FBytes.resize(start, 0);          // a gap before the position reads as zeros
+  FBytes.resize(start + maxBytes);  // left uninitialised by the allocator
+  std::size_t length = 0;
+  try {
+    length = fill(FBytes.data() + start);
+  } catch (...) {
+    FBytes.resize(sizeBefore);
+    throw;
+  }
+  if (length > maxBytes) {
+    FBytes.resize(sizeBefore);
+    throw std::length_error("TNStream::writeInPlace overran its bytes");
+  }
+  FBytes.resize(start + length);
+  FPosition = start + length;
+}
 
 }  // namespace tess

@@ -7,6 +7,14 @@
 #include <limits>
 #include <stdexcept>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#define TESS_RGB_SHUFFLE 1
+#endif
+
 #include "sprite/EditorHost.h"
 #include "sprite/TNStream.h"
 
@@ -18,8 +26,9 @@ constexpr int kSpriteSide = 32;
 constexpr std::size_t kSpritePixels = 1024;
 constexpr std::size_t kRecordHeader = 5;  // colour key and data size
 // Every run pair carries at least one coloured pixel, so a record never holds more than one
-// pair per pixel; one more byte lets putRgb store whole words.
-constexpr std::size_t kMaxRecord = kRecordHeader + kSpritePixels * (4 + 3) + 1;
+// pair per pixel. The RGB writers store whole words and may write this far past their end.
+constexpr std::size_t kRecordSlack = 4;
+constexpr std::size_t kMaxRecord = kRecordHeader + kSpritePixels * (4 + 3) + kRecordSlack;
 
 inline std::uint32_t le32(const std::uint8_t* p) noexcept {
   return p[0] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
@@ -51,15 +60,98 @@ inline void decodeRun(const std::uint8_t* rgb, std::size_t count, bool slack,
 // The red, green and blue bytes of a pixel, in that order, as the low three bytes of a
 // little-endian word: storing the whole word and advancing by 3 writes one pixel.
 inline void putRgb(std::uint8_t* out, TColor32 pixel) noexcept {
-  const std::uint32_t v = (pixel >> 16 & 0xFFu) | (pixel & 0xFF00u) | (pixel & 0xFFu) << 16;
   if constexpr (std::endian::native == std::endian::little) {
+    const std::uint32_t v = __builtin_bswap32(pixel) >> 8;
     std::memcpy(out, &v, sizeof v);
   } else {
-    out[0] = static_cast<std::uint8_t>(v);
-    out[1] = static_cast<std::uint8_t>(v >> 8);
-    out[2] = static_cast<std::uint8_t>(v >> 16);
+    out[0] = static_cast<std::uint8_t>(pixel >> 16);
+    out[1] = static_cast<std::uint8_t>(pixel >> 8);
+    out[2] = static_cast<std::uint8_t>(pixel);
     out[3] = 0;
   }
+}
+
+// Writes `count` pixels as their red, green and blue bytes; returns the end. May store up to 4
+// bytes past the end (see kRecordSlack).
+std::uint8_t* putRgbRunScalar(std::uint8_t* out, const TColor32* pixels,
+                              std::size_t count) noexcept {
+  for (std::size_t n = 0; n < count; ++n, out += 3) putRgb(out, pixels[n]);
+  return out;
+}
+
+#if defined(TESS_RGB_SHUFFLE)
+// The same, four pixels to a byte shuffle, on processors that have one (nearly all x86-64 ones).
+__attribute__((target("ssse3"))) std::uint8_t* putRgbRunShuffled(std::uint8_t* out,
+                                                                 const TColor32* pixels,
+                                                                 std::size_t count) noexcept {
+  // Pixels are stored blue, green, red, alpha; the record wants red, green, blue.
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+  std::size_t n = 0;
+  for (; n + 4 <= count; n += 4, out += 12) {
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + n));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(four, order));
+  }
+  return putRgbRunScalar(out, pixels + n, count - n);
+}
+
+const bool kHasShuffle = __builtin_cpu_supports("ssse3");
+#endif
+
+std::uint8_t* putRgbRun(std::uint8_t* out, const TColor32* pixels, std::size_t count) noexcept {
+#if defined(TESS_RGB_SHUFFLE)
+  if (kHasShuffle) return putRgbRunShuffled(out, pixels, count);
+#endif
+  return putRgbRunScalar(out, pixels, count);
+}
+
+// Bit b of word w is set when pixel 64 * w + b is coloured (alpha not 0). Runs are then found a
+// word at a time instead of a pixel at a time.
+using TColouredMask = std::array<std::uint64_t, kSpritePixels / 64>;
+
+TColouredMask colouredMask(const TColor32* pixels) noexcept {
+  TColouredMask mask;
+#if defined(__SSE2__)
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i zero = _mm_setzero_si128();
+  const auto transparent4 = [&](const TColor32* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return _mm_cmpeq_epi32(_mm_and_si128(v, alpha), zero);
+  };
+  for (std::size_t w = 0; w < mask.size(); ++w) {
+    std::uint64_t bits = 0;
+    for (std::size_t part = 0; part < 4; ++part) {
+      const TColor32* const p = pixels + 64 * w + 16 * part;
+      // All-ones and all-zero lanes survive the saturating packs, in pixel order.
+      const __m128i low = _mm_packs_epi32(transparent4(p), transparent4(p + 4));
+      const __m128i high = _mm_packs_epi32(transparent4(p + 8), transparent4(p + 12));
+      const auto transparent =
+          static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+      bits |= std::uint64_t{~transparent & 0xFFFFu} << (16 * part);
+    }
+    mask[w] = bits;
+  }
+#else
+  for (std::size_t w = 0; w < mask.size(); ++w) {
+    std::uint64_t bits = 0;
+    for (std::size_t b = 0; b < 64; ++b) {
+      bits |= std::uint64_t{AlphaOf(pixels[64 * w + b]) != 0} << b;
+    }
+    mask[w] = bits;
+  }
+#endif
+  return mask;
+}
+
+// The first pixel from `i` on that is coloured (or transparent, when `coloured` is false), or
+// 1024 when there is none.
+std::size_t findPixel(const TColouredMask& mask, std::size_t i, bool coloured) noexcept {
+  while (i < kSpritePixels) {
+    const std::uint64_t word = coloured ? mask[i / 64] : ~mask[i / 64];
+    const std::uint64_t ahead = word >> (i % 64);
+    if (ahead != 0) return i + static_cast<std::size_t>(std::countr_zero(ahead));
+    i = (i / 64 + 1) * 64;
+  }
+  return kSpritePixels;
 }
 
 void writeTableEntry(TNStream& stream, std::size_t entryPosition, std::uint32_t offset) {
@@ -68,38 +160,29 @@ void writeTableEntry(TNStream& stream, std::size_t entryPosition, std::uint32_t 
 }
 
 // Encodes 1024 pixels as a record (colour key, data size, run pairs) into `record`; returns its
-// length. The host may handle its pending events at the start of every run pair.
-//
-// `pixels` holds one more element after the sprite's 1024, a sentinel that each scan sets so
-// that it stops there without testing the index.
-std::size_t encodeRecord(TColor32* pixels, std::uint8_t* record, IEditorHost& host) {
-  constexpr TColor32 kStopsTransparentScan = 0xFF000000u;
-  constexpr TColor32 kStopsColouredScan = 0;
-  TColor32& sentinel = pixels[kSpritePixels];
+// length and, in `runPairs`, how many run pairs the encoder started, counting a last one that
+// found only transparent pixels.
+std::size_t encodeRecord(const TColor32* pixels, std::uint8_t* record,
+                         std::size_t& runPairs) noexcept {
+  const TColouredMask mask = colouredMask(pixels);
   record[0] = 0xFF;
   record[1] = 0x00;
   record[2] = 0xFF;
   std::uint8_t* out = record + kRecordHeader;
+  runPairs = 0;
   std::size_t i = 0;
   while (i < kSpritePixels) {
-    host.processPendingEvents();
-    const std::size_t runStart = i;
-    sentinel = kStopsTransparentScan;
-    while (AlphaOf(pixels[i]) == 0) ++i;
+    ++runPairs;
+    const std::size_t colouredStart = findPixel(mask, i, true);
     // Trailing transparent pixels are never written; a sprite that is nothing else is the
     // empty record.
-    if (i == kSpritePixels) break;
-    putLe16(out, i - runStart);
-    std::uint8_t* const countAt = out + 2;
+    if (colouredStart == kSpritePixels) break;
+    const std::size_t colouredEnd = findPixel(mask, colouredStart, false);
+    putLe16(out, colouredStart - i);
+    putLe16(out + 2, colouredEnd - colouredStart);
     out += 4;
-    const std::size_t colouredStart = i;
-    sentinel = kStopsColouredScan;
-    while (AlphaOf(pixels[i]) != 0) {
-      putRgb(out, pixels[i]);  // the record buffer has room for the fourth byte
-      out += 3;
-      ++i;
-    }
-    putLe16(countAt, i - colouredStart);
+    out = putRgbRun(out, pixels + colouredStart, colouredEnd - colouredStart);
+    i = colouredEnd;
   }
   const auto length = static_cast<std::size_t>(out - record);
   putLe16(record + 3, length - kRecordHeader);
@@ -124,16 +207,15 @@ void TSprite::writeSprite(std::int32_t id, std::size_t tableStart, TNStream& str
     throw std::length_error("The sprite file would outgrow its 32-bit offsets");
   }
 
-  // The host may run any command while the record is encoded, even one that frees this sprite,
-  // so the pixels are copied first and `this` is not touched once the host has been called.
-  std::array<TColor32, kSpritePixels + 1> pixels;
-  std::copy_n(bitmap->FBits(), kSpritePixels, pixels.begin());
-
   writeTableEntry(stream, entryAt, static_cast<std::uint32_t>(recordAt));
   stream.seek(recordAt);
-  std::array<std::uint8_t, kMaxRecord> record;
-  const std::size_t length = encodeRecord(pixels.data(), record.data(), host);
-  stream.write(record.data(), length);
+  // The whole record is encoded before the host runs the pending events of its run pairs: a
+  // command run from there may change or free this sprite, and `this` is not touched after.
+  std::size_t runPairs = 0;
+  const TColor32* const pixels = bitmap->FBits();
+  stream.writeInPlace(kMaxRecord,
+                      [&](std::uint8_t* record) { return encodeRecord(pixels, record, runPairs); });
+  for (std::size_t pair = 0; pair < runPairs; ++pair) host.processPendingEvents();
 }
 
 std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart, const TNStream& stream,

@@ -159,6 +159,85 @@ TEST_F(SprCodecTest, MixedSpritesRoundTripInBothCountWidths) {
   }
 }
 
+// The record of one sprite as the format describes it, found pixel by pixel; also how many run
+// pairs the encoder starts (a last one may find only transparent pixels).
+struct PlainRecord {
+  SprBytes bytes;
+  long runPairs = 0;
+};
+
+PlainRecord plainRecord(const std::vector<TColor32>& pixels) {
+  SprBytes runs;
+  PlainRecord result;
+  std::size_t i = 0;
+  while (i < pixels.size()) {
+    ++result.runPairs;
+    const std::size_t start = i;
+    while (i < pixels.size() && AlphaOf(pixels[i]) == 0) ++i;
+    if (i == pixels.size()) break;
+    const std::size_t colouredStart = i;
+    while (i < pixels.size() && AlphaOf(pixels[i]) != 0) ++i;
+    runs.run(static_cast<std::uint16_t>(colouredStart - start),
+             static_cast<std::uint16_t>(i - colouredStart));
+    for (std::size_t n = colouredStart; n < i; ++n) {
+      runs.rgb(pixels[n] >> 16 & 0xFF, pixels[n] >> 8 & 0xFF, pixels[n] & 0xFF);
+    }
+  }
+  result.bytes.record(static_cast<std::uint16_t>(runs.size()));
+  for (const unsigned char b : runs.bytes()) result.bytes.u8({b});
+  return result;
+}
+
+// The encoder finds runs many pixels at a time; runs that start or end on either side of every
+// such boundary must come out exactly as a pixel-by-pixel encoder writes them.
+TEST_F(SprCodecTest, RecordsMatchAPixelByPixelEncoderWhereverRunsStartAndEnd) {
+  std::vector<testing::PixelRule> rules = {
+      [](int i) { return i == 63 || i == 64 ? 0xFF010203u : 0u; },
+      [](int i) { return i >= 63 && i < 129 ? 0x01FFEEDDu : 0u; },  // alpha 1 is coloured too
+      [](int i) { return i % 64 == 0 || i % 64 == 63 ? 0xFFA0B0C0u : 0u; },
+      [](int i) { return i % 16 < 15 ? 0xFF000000u | static_cast<TColor32>(i * 77) : 0u; },
+      [](int i) { return i < 1021 ? 0xFFFFFFFFu : 0u; },
+      [](int i) { return i > 2 ? 0xFF808080u : 0u; },
+      [](int i) { return (i / 5) % 2 ? 0x7F102030u : 0x00FFFFFFu; },
+  };
+  for (const unsigned seed : {1u, 2u, 3u, 4u}) {
+    // Runs of random lengths from 1 to 70 pixels, so that they straddle every boundary.
+    std::vector<TColor32> pixels(1024);
+    unsigned state = seed;
+    bool coloured = seed % 2 == 0;
+    for (std::size_t i = 0; i < pixels.size();) {
+      state = state * 1103515245u + 12345u;
+      const std::size_t length = 1 + (state >> 16) % 70;
+      for (std::size_t n = 0; n < length && i < pixels.size(); ++n, ++i) {
+        pixels[i] = coloured ? (0x01000000u | state) + static_cast<TColor32>(i) : state & 0xFFFFFFu;
+      }
+      coloured = !coloured;
+    }
+    rules.push_back([pixels](int i) { return pixels[static_cast<std::size_t>(i)]; });
+  }
+
+  SprBytes expected;
+  expected.header(kSignature, static_cast<std::uint32_t>(rules.size()), true);
+  std::vector<PlainRecord> records;
+  for (const auto& rule : rules) {
+    records.push_back(plainRecord(expectedPixels(rule)));
+    append(file, makeSprite(rule));
+  }
+  std::uint32_t offset = 8 + 4 * static_cast<std::uint32_t>(rules.size());
+  long runPairs = 0;
+  for (const PlainRecord& record : records) {
+    expected.u32(offset);
+    offset += static_cast<std::uint32_t>(record.bytes.size());
+    runPairs += record.runPairs;
+  }
+  for (const PlainRecord& record : records) {
+    for (const unsigned char b : record.bytes.bytes()) expected.u8({b});
+  }
+  EXPECT_EQ(saved(true), expected.bytes());
+  // The host gets its chance at events once for every run pair.
+  EXPECT_EQ(host.eventPumps, runPairs);
+}
+
 TEST_F(SprCodecTest, CountWidthDecidesWhereTheTableStarts) {
   append(file, makeSprite([](int i) { return i == 0 ? 0xFF010203u : 0u; }));
   const Bytes expected16 = SprBytes().header(7, 1, false).u32(10).record(7).run(0, 1).rgb(1, 2, 3);

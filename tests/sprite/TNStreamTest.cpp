@@ -75,6 +75,41 @@ TEST(TNStreamTest, WritingPastTheEndFillsTheGapAndOverwritingKeepsTheRest) {
   EXPECT_EQ(contents(stream), (Bytes{0, 9, 1, 2, 9, 9, 9, 9}));
 }
 
+// Filling in place must look exactly like write(): only the bytes the filler reports count,
+// wherever the position is, and a filler that fails or overruns changes nothing.
+TEST(TNStreamTest, WritingInPlaceKeepsOnlyWhatTheFillerReports) {
+  const auto fillNines = [](std::size_t reported) {
+    return [reported](std::uint8_t* at) {
+      for (std::size_t i = 0; i < 6; ++i) at[i] = 9;
+      return reported;
+    };
+  };
+  TNStream stream = streamOf({1, 2, 3});
+  stream.seek(3);
+  stream.writeInPlace(6, fillNines(2));  // at the end
+  EXPECT_EQ(contents(stream), (Bytes{1, 2, 3, 9, 9}));
+  EXPECT_EQ(stream.position(), 5u);
+  stream.seek(7);
+  stream.writeInPlace(6, fillNines(1));  // past the end
+  EXPECT_EQ(contents(stream), (Bytes{1, 2, 3, 9, 9, 0, 0, 9}));
+  stream.seek(1);
+  stream.writeInPlace(6, fillNines(1));  // inside: the bytes after it stay
+  EXPECT_EQ(contents(stream), (Bytes{1, 9, 3, 9, 9, 0, 0, 9}));
+  EXPECT_EQ(stream.position(), 2u);
+
+  const Bytes before = contents(stream);
+  for (const std::size_t position : {std::size_t{2}, std::size_t{8}, std::size_t{20}}) {
+    stream.seek(position);
+    EXPECT_THROW(
+        stream.writeInPlace(
+            6, [](std::uint8_t*) -> std::size_t { throw std::runtime_error("fill failed"); }),
+        std::runtime_error);
+    EXPECT_THROW(stream.writeInPlace(6, fillNines(7)), std::length_error);
+    EXPECT_EQ(contents(stream), before);
+    EXPECT_EQ(stream.position(), position);
+  }
+}
+
 TEST(TNStreamTest, FilesRoundTripThroughSaveAndLoad) {
   const TempDir dir;
   TNStream out;
