@@ -236,6 +236,16 @@ TEST_F(SprCodecTest, RecordsMatchAPixelByPixelEncoderWhereverRunsStartAndEnd) {
   EXPECT_EQ(saved(true), expected.bytes());
   // The host gets its chance at events once for every run pair.
   EXPECT_EQ(host.eventPumps, runPairs);
+
+  // And the decoder, which also takes pixels several at a time, reads every run back; the last
+  // record ends at the end of the file.
+  ASSERT_TRUE(file.load(dir.file("out.spr"), true));
+  ASSERT_EQ(file.Sprites.size(), rules.size());
+  for (std::size_t k = 0; k < rules.size(); ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(pixelsOf(*file.Sprites[k]),
+              expectedPixels([&](int i) { return afterFile(rules[k](i)); }));
+  }
 }
 
 TEST_F(SprCodecTest, CountWidthDecidesWhereTheTableStarts) {
