@@ -13,8 +13,7 @@ class IEditorHost {
   virtual ~IEditorHost() = default;
 
   // A modal message box with an OK button.
-  virtual void showMessage(const std::string& text, const std::string& caption,
-                           TMsgIcon icon) = 0;
+  virtual void showMessage(const std::string& text, const std::string& caption, TMsgIcon icon) = 0;
   // A modal Yes/No question; true when the answer is Yes.
   virtual bool askYesNo(const std::string& text, const std::string& caption, TMsgIcon icon) = 0;
   virtual void setMainTitle(const std::string& title) = 0;

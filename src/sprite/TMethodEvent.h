@@ -39,7 +39,7 @@ class TMethodEvent {
   void* FObject;
   const std::type_info* FType;
   void (*FInvoke)(const TMethodEvent&, Args...);
-  alignas(void*) unsigned char FMethod[2 * sizeof(void (Probe::*)(Args...))] = {};
+  alignas(void*) unsigned char FMethod[2 * sizeof(void(Probe::*)(Args...))] = {};
 };
 
 }  // namespace tess

@@ -25,10 +25,9 @@ namespace {
 constexpr int kSpriteSide = 32;
 constexpr std::size_t kSpritePixels = 1024;
 constexpr std::size_t kRecordHeader = 5;  // colour key and data size
-// Every run pair carries at least one coloured pixel, so a record never holds more than one
-// pair per pixel. The RGB writers store whole words and may write this far past their end.
+// The RGB writers store whole words and may write this far past their end.
 constexpr std::size_t kRecordSlack = 4;
-constexpr std::size_t kMaxRecord = kRecordHeader + kSpritePixels * (4 + 3) + kRecordSlack;
+static_assert(kSpriteRecordRoom >= kRecordHeader + 512 * 4 + 513 * 3 + kRecordSlack);
 
 inline std::uint32_t le32(const std::uint8_t* p) noexcept {
   return p[0] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
@@ -74,8 +73,9 @@ __attribute__((target("ssse3"))) void decodeRunShuffled(const std::uint8_t* rgb,
 }
 #endif
 
-// The red, green and blue bytes of a pixel, in that order// The red, green and blue bytes of a pixel, in that order, as the low three bytes of a
-// little-endian word: storing the whole word and advancing by 3 writes one pixel.
+// The red, green and blue bytes of a pixel, in that order// The red, green and blue bytes of a
+// pixel, in that order, as the low three bytes of a little-endian word: storing the whole word and
+// advancing by 3 writes one pixel.
 inline void putRgb(std::uint8_t* out, TColor32 pixel) noexcept {
   if constexpr (std::endian::native == std::endian::little) {
     const std::uint32_t v = __builtin_bswap32(pixel) >> 8;
@@ -242,7 +242,7 @@ void TSprite::writeSprite(std::int32_t id, std::size_t tableStart, TNStream& str
   // command run from there may change or free this sprite, and `this` is not touched after.
   std::size_t runPairs = 0;
   const TColor32* const pixels = bitmap->FBits();
-  stream.writeInPlace(kMaxRecord,
+  stream.writeInPlace(kSpriteRecordRoom,
                       [&](std::uint8_t* record) { return encodeRecord(pixels, record, runPairs); });
   for (std::size_t pair = 0; pair < runPairs; ++pair) host.processPendingEvents();
 }

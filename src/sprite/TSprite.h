@@ -11,6 +11,10 @@ namespace tess {
 class IEditorHost;
 class TNStream;
 
+// The room writing one sprite's record may take: the longest record (512 run pairs holding 513
+// coloured pixels) and a few bytes that the encoder may store past its end.
+inline constexpr std::size_t kSpriteRecordRoom = 5 + 512 * 4 + 513 * 3 + 4;
+
 // One sprite of a sprite file.
 class TSprite {
  public:

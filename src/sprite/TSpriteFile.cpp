@@ -14,8 +14,6 @@ namespace tess {
 namespace {
 
 constexpr std::size_t kTableEntry = 4;
-// The largest record the encoder can produce: 512 run pairs, 513 coloured pixels.
-constexpr std::size_t kLongestRecord = 5 + 512 * 4 + 513 * 3;
 
 // Calls every listener in order. Each entry is copied before it is called, and the list is
 // walked by index, so a listener that adds or removes listeners (itself included) during the
@@ -162,7 +160,7 @@ bool TSpriteFile::save(const std::string& SPRFileName, std::int32_t Signature, b
     try {
       // Address space for the longest possible file is only a reservation: pages that are never
       // written cost nothing, and the buffer is then never copied while it grows.
-      stream.bytes().reserve(tableStart + count * (kTableEntry + kLongestRecord));
+      stream.bytes().reserve(tableStart + count * (kTableEntry + kSpriteRecordRoom));
     } catch (const std::bad_alloc&) {
       stream.bytes().reserve(tableStart + count * kTableEntry);
     } catch (const std::length_error&) {
