@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -76,24 +77,22 @@ class TemporaryName {
 
 // Writing past RLIMIT_FSIZE raises SIGXFSZ, whose default action ends the process. While this
 // guard lives the signal is blocked for the calling thread only, so the write fails with EFBIG
-// instead; a SIGXFSZ raised meanwhile is consumed before the old mask comes back. The process's
-// signal dispositions are never touched.
+// instead. When the guard is left by that failure, a SIGXFSZ raised meanwhile is consumed before
+// the old mask comes back; a thread that blocked the signal itself keeps whatever is pending.
+// The process's signal dispositions are never touched.
 class FileSizeSignalGuard {
  public:
   FileSizeSignalGuard() noexcept {
     sigemptyset(&FOnlyXfsz);
     sigaddset(&FOnlyXfsz, SIGXFSZ);
-    sigset_t pending;
-    sigemptyset(&pending);
-    // A SIGXFSZ that was already pending is not ours to swallow.
-    FWasPending = sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1;
     FBlocked = pthread_sigmask(SIG_BLOCK, &FOnlyXfsz, &FOldMask) == 0;
   }
   FileSizeSignalGuard(const FileSizeSignalGuard&) = delete;
   FileSizeSignalGuard& operator=(const FileSizeSignalGuard&) = delete;
   ~FileSizeSignalGuard() {
     if (!FBlocked) return;
-    if (!FWasPending) {
+    const bool failed = std::uncaught_exceptions() > FUnwinding;
+    if (failed && sigismember(&FOldMask, SIGXFSZ) != 1) {
       const timespec immediately{0, 0};
       while (sigtimedwait(&FOnlyXfsz, nullptr, &immediately) == SIGXFSZ) {
       }
@@ -105,7 +104,7 @@ class FileSizeSignalGuard {
   sigset_t FOnlyXfsz;
   sigset_t FOldMask;
   bool FBlocked = false;
-  bool FWasPending = false;
+  int FUnwinding = std::uncaught_exceptions();
 };
 
 std::string folderOf(const std::string& path) {
@@ -121,15 +120,25 @@ std::string nameOf(const std::string& path) {
 }
 
 // A symbolic link is followed, so that saving through it replaces the file it points to rather
-// than the link itself.
-std::string resolveTarget(const std::string& path) {
-  struct stat linkInfo {};
-  if (::lstat(path.c_str(), &linkInfo) != 0 || !S_ISLNK(linkInfo.st_mode)) return path;
+// than the link itself. `info` receives what stat() says of the result, and `exists` whether it
+// said anything.
+std::string resolveTarget(const std::string& path, struct stat& info, bool& exists) {
+  exists = ::lstat(path.c_str(), &info) == 0;
+  if (!exists || !S_ISLNK(info.st_mode)) return path;
   char* const resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string result(resolved);
-  std::free(resolved);
+  std::string result = path;
+  if (resolved != nullptr) {
+    result = resolved;
+    std::free(resolved);
+  }
+  exists = ::stat(result.c_str(), &info) == 0;
   return result;
+}
+
+std::string resolveTarget(const std::string& path) {
+  struct stat info {};
+  bool exists = false;
+  return resolveTarget(path, info, exists);
 }
 
 constexpr std::size_t kTemporarySuffixLength = 6;
@@ -210,6 +219,63 @@ void writeAll(int fd, const void* data, std::size_t size, const std::string& pat
   }
 }
 
+// The replaced file's permissions and, where allowed, its owner.
+void keepOwnerAndMode(int fd, const struct stat& existing, const std::string& path) {
+  if (::fchmod(fd, existing.st_mode & 07777) != 0) fail("Cannot set the mode of", path, errno);
+  if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+    // Only a privileged process may give a file away; the file then stays ours.
+  }
+}
+
+// A new file without a name in `folder`, or -1 where the file system cannot make one. Such a
+// file vanishes by itself if the process dies before it is given a name, so nothing is ever left
+// behind to be swept.
+int openUnnamed(const std::string& folder) noexcept {
+#ifdef O_TMPFILE
+  return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#else
+  (void)folder;
+  return -1;
+#endif
+}
+
+// Gives the unnamed file `fd` the name `path`; fails with EEXIST when the name is taken. The
+// link goes through /proc, which needs no privilege.
+int linkUnnamed(int fd, const std::string& path) noexcept {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+}
+
+// Publishes the unnamed, fully written file `fd` as `target`, replacing what is there in one
+// rename. False when the file system cannot link it, before anything has changed.
+bool publishUnnamed(int fd, const std::string& folder, const std::string& name,
+                    const std::string& target, const std::string& path) {
+  if (linkUnnamed(fd, target) == 0) return true;
+  if (errno != EEXIST) return false;
+  // The target exists: the file gets a temporary name first and is renamed over it.
+  auto seed =
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      (static_cast<std::uint64_t>(::getpid()) << 32);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string suffix(kTemporarySuffixLength, 'x');
+    for (char& ch : suffix) {
+      seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+      ch = kTemporaryDigits[(seed >> 33) % (sizeof(kTemporaryDigits) - 1)];
+    }
+    TemporaryName temporary(folder + "/" + temporaryPrefix(name) + suffix);
+    if (linkUnnamed(fd, temporary.path()) != 0) {
+      temporary.commit();  // not ours to remove
+      if (errno == EEXIST) continue;
+      fail("Cannot write", path, errno);
+    }
+    if (::rename(temporary.path().c_str(), target.c_str()) != 0)
+      fail("Cannot replace", path, errno);
+    temporary.commit();
+    return true;
+  }
+  fail("Cannot create a temporary file in", folder, EEXIST);
+}
+
 void syncFolder(const std::string& folder) noexcept {
   const FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   // The rename has happened; a folder that cannot be synced (some file systems refuse) does not
@@ -222,15 +288,33 @@ void syncFolder(const std::string& folder) noexcept {
 void writeFileAtomically(const std::string& path, const void* data, std::size_t size,
                          bool durable) {
   if (path.empty()) throw std::runtime_error("Cannot write a file without a name");
-  const std::string target = resolveTarget(path);
+  struct stat existing {};
+  bool exists = false;
+  const std::string target = resolveTarget(path, existing, exists);
   const std::string name = nameOf(target);
   if (name.empty() || name == "." || name == "..") fail("Cannot write", path, EISDIR);
   const std::string folder = folderOf(target);
 
-  struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) fail("Cannot write", path, EISDIR);
   if (exists && !S_ISREG(existing.st_mode)) fail("Cannot replace", path, EINVAL);
+
+  // Many small files that can be made again (exports) take the cheapest route that is still
+  // atomic: an unnamed file that only gets its name once it is whole.
+  if (!durable) {
+    FileDescriptor unnamed(openUnnamed(folder));
+    if (unnamed.valid()) {
+      if (exists) keepOwnerAndMode(unnamed.get(), existing, path);
+      {
+        const FileSizeSignalGuard guard;
+        writeAll(unnamed.get(), data, size, path);
+      }
+      if (publishUnnamed(unnamed.get(), folder, name, target, path)) {
+        if (unnamed.close() != 0) fail("Cannot close", path, errno);
+        return;
+      }
+      // No link through /proc here; the named route below writes the bytes again.
+    }
+  }
 
   // Saves that were killed must not pile up copies of a large file beside it.
   if (size >= kSweepFromBytes) removeStaleTemporaries(target);
@@ -243,14 +327,7 @@ void writeFileAtomically(const std::string& path, const void* data, std::size_t 
   const FileDescriptor lockHolder(::dup(file.get()));
   if (!lockHolder.valid()) fail("Cannot write", path, errno);
 
-  if (exists) {
-    // Keep the replaced file's permissions and, where allowed, its owner.
-    if (::fchmod(file.get(), existing.st_mode & 07777) != 0)
-      fail("Cannot set the mode of", tempPath, errno);
-    if (::fchown(file.get(), existing.st_uid, existing.st_gid) != 0) {
-      // Only a privileged process may give a file away; the file then stays ours.
-    }
-  }
+  if (exists) keepOwnerAndMode(file.get(), existing, tempPath);
 
   {
     const FileSizeSignalGuard guard;

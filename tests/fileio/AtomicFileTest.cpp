@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -35,11 +36,18 @@ mode_t modeOf(const std::string& path) {
   return info.st_mode & 07777;
 }
 
-TEST(AtomicFileTest, CreatesANewFileWithTheUmaskPermissions) {
+// Both ways of writing: flushed to the disk (saves) and not (exports, which take another route
+// to the same atomic result).
+class AtomicFileTest : public ::testing::TestWithParam<bool> {
+ protected:
+  static bool durable() { return GetParam(); }
+};
+
+TEST_P(AtomicFileTest, CreatesANewFileWithTheUmaskPermissions) {
   const TempDir dir;
   const std::string target = dir.file("new.spr");
   const auto data = pattern(10000);
-  writeFileAtomically(target, data.data(), data.size());
+  writeFileAtomically(target, data.data(), data.size(), durable());
   EXPECT_EQ(readBytes(target), data);
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"new.spr"});
   const mode_t mask = ::umask(0);
@@ -47,49 +55,49 @@ TEST(AtomicFileTest, CreatesANewFileWithTheUmaskPermissions) {
   EXPECT_EQ(modeOf(target), 0666 & ~mask);
 }
 
-TEST(AtomicFileTest, ReplacesAnExistingFileAndKeepsItsPermissions) {
+TEST_P(AtomicFileTest, ReplacesAnExistingFileAndKeepsItsPermissions) {
   const TempDir dir;
   const std::string target = dir.file("old.spr");
   writeBytes(target, kOld);
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   const auto data = pattern(3);
-  writeFileAtomically(target, data.data(), data.size());
+  writeFileAtomically(target, data.data(), data.size(), durable());
   EXPECT_EQ(readBytes(target), data);
   EXPECT_EQ(modeOf(target), 0640u);
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"old.spr"});
 }
 
-TEST(AtomicFileTest, WritesAnEmptyFile) {
+TEST_P(AtomicFileTest, WritesAnEmptyFile) {
   const TempDir dir;
   const std::string target = dir.file("empty");
   writeBytes(target, kOld);
-  writeFileAtomically(target, nullptr, 0);
+  writeFileAtomically(target, nullptr, 0, durable());
   EXPECT_TRUE(readBytes(target).empty());
 }
 
-TEST(AtomicFileTest, ANameWithoutFolderLandsInTheWorkingFolder) {
+TEST_P(AtomicFileTest, ANameWithoutFolderLandsInTheWorkingFolder) {
   const TempDir dir;
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   const auto data = pattern(5);
-  EXPECT_NO_THROW(writeFileAtomically("plain.spr", data.data(), data.size()));
+  EXPECT_NO_THROW(writeFileAtomically("plain.spr", data.data(), data.size(), durable()));
   std::filesystem::current_path(previous);
   EXPECT_EQ(readBytes(dir.file("plain.spr")), data);
 }
 
-TEST(AtomicFileTest, SavingThroughASymbolicLinkReplacesTheFileItPointsTo) {
+TEST_P(AtomicFileTest, SavingThroughASymbolicLinkReplacesTheFileItPointsTo) {
   const TempDir dir;
   const std::string real = dir.file("real.spr");
   const std::string link = dir.file("link.spr");
   writeBytes(real, kOld);
   std::filesystem::create_symlink(real, link);
   const auto data = pattern(64);
-  writeFileAtomically(link, data.data(), data.size());
+  writeFileAtomically(link, data.data(), data.size(), durable());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(readBytes(real), data);
 }
 
-TEST(AtomicFileTest, FailuresThrowAndLeaveNothingBehind) {
+TEST_P(AtomicFileTest, FailuresThrowAndLeaveNothingBehind) {
   const TempDir dir;
   std::filesystem::create_directory(dir.path() / "folder");
   writeBytes(dir.file("folder/keep"), kOld);
@@ -103,7 +111,8 @@ TEST(AtomicFileTest, FailuresThrowAndLeaveNothingBehind) {
   };
   for (const std::string& target : cases) {
     SCOPED_TRACE(target);
-    EXPECT_THROW(writeFileAtomically(target, data.data(), data.size()), std::runtime_error);
+    EXPECT_THROW(writeFileAtomically(target, data.data(), data.size(), durable()),
+                 std::runtime_error);
   }
   EXPECT_EQ(readBytes(dir.file("folder/keep")), kOld);
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"folder"});
@@ -113,7 +122,7 @@ TEST(AtomicFileTest, FailuresThrowAndLeaveNothingBehind) {
 // A write cut short by the file size limit: the process lives on, the write reports an error,
 // the old file is byte for byte what it was and no temporary file is left. The limit is set in
 // a child process so that it cannot disturb the test runner.
-TEST(AtomicFileTest, AWriteThatHitsTheFileSizeLimitFailsWithoutHarm) {
+TEST_P(AtomicFileTest, AWriteThatHitsTheFileSizeLimitFailsWithoutHarm) {
   const TempDir dir;
   const std::string target = dir.file("limited.spr");
   writeBytes(target, kOld);
@@ -126,7 +135,7 @@ TEST(AtomicFileTest, AWriteThatHitsTheFileSizeLimitFailsWithoutHarm) {
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
     int status = 1;
     try {
-      writeFileAtomically(target, data.data(), data.size());
+      writeFileAtomically(target, data.data(), data.size(), durable());
     } catch (const std::runtime_error&) {
       status = 0;
     }
@@ -144,6 +153,36 @@ TEST(AtomicFileTest, AWriteThatHitsTheFileSizeLimitFailsWithoutHarm) {
   EXPECT_EQ(readBytes(target), kOld);
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"limited.spr"});
 }
+
+// Files written without flushes are exports: many new files in a row. A writer killed at any
+// moment leaves only whole files under their final names, and nothing else.
+TEST(AtomicFileExportTest, AKilledWriterLeavesOnlyWholeFiles) {
+  const TempDir dir;
+  const auto data = pattern(4 * 1024 * 1024);
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 12; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int n = 0;; ++n) {
+        const std::string target = dir.file(std::to_string(round) + "-" + std::to_string(n));
+        writeFileAtomically(target, data.data(), data.size(), /*durable=*/false);
+      }
+    }
+    ::usleep(static_cast<useconds_t>(random() % 20000));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+  }
+  for (const std::string& entry : dir.entries()) {
+    SCOPED_TRACE(entry);
+    EXPECT_NE(entry[0], '.');
+    EXPECT_EQ(readBytes(dir.file(entry)), data);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Flushes, AtomicFileTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Durable" : "NotDurable"; });
 
 }  // namespace
 }  // namespace tess
