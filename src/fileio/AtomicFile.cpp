@@ -297,6 +297,10 @@ void writeFileAtomically(const std::string& path, const void* data, std::size_t 
 
   if (exists && S_ISDIR(existing.st_mode)) fail("Cannot write", path, EISDIR);
   if (exists && !S_ISREG(existing.st_mode)) fail("Cannot replace", path, EINVAL);
+  // The rename below would get past a file's own write permission; a file the user may not
+  // write (one made read-only to protect it) is left alone instead.
+  if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    fail("Cannot write", path, errno);
 
   // Many small files that can be made again (exports) take the cheapest route that is still
   // atomic: an unnamed file that only gets its name once it is whole.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
 
 namespace tess {
 namespace {
@@ -152,6 +153,29 @@ TEST_P(AtomicFileTest, AWriteThatHitsTheFileSizeLimitFailsWithoutHarm) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(readBytes(target), kOld);
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"limited.spr"});
+}
+
+// Replacing works by a rename, which a file's own permissions do not stop; the write permission
+// is checked all the same, as writing the file in place would.
+TEST_P(AtomicFileTest, AFileTheUserMayNotWriteIsLeftAlone) {
+  const TempDir dir;
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  const std::string target = dir.file("protected.spr");
+  writeBytes(target, kOld);
+  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+  const auto data = pattern(100);
+  const bool flush = durable();
+  const int result = testing::runUnprivileged([&] {
+    try {
+      writeFileAtomically(target, data.data(), data.size(), flush);
+    } catch (const std::runtime_error&) {
+      return 0;
+    }
+    return 1;
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(readBytes(target), kOld);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"protected.spr"});
 }
 
 // Files written without flushes are exports: many new files in a row. A writer killed at any

@@ -2,9 +2,11 @@
 #include <png.h>
 
 #include <filesystem>
+#include <iterator>
 
 #include "image/PNG.h"
 #include "pngTestSupport.h"
+#include "support/Unprivileged.h"
 
 namespace tess {
 namespace {
@@ -145,6 +147,27 @@ TEST(PngExport, FailuresAreSilentAndWriteNothing) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(PngExport, AReadOnlyFileIsNotOverwritten) {
+  const testing::TempDir dir;
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  const auto target = dir / "4.png";
+  const Bytes old(300, 0xCD);
+  testing::writeFile(target, old);
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+  const TBitmap32 sprite = sampleSprite();
+  EXPECT_EQ(testing::runUnprivileged([&] {
+              savePngFile(sprite, target.string());
+              return 0;
+            }),
+            0);
+  EXPECT_EQ(testing::readFile(target), old);
+  const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()),
+                                     std::filesystem::directory_iterator());
+  EXPECT_EQ(entries, 1);
 }
 
 }  // namespace
