@@ -14,7 +14,12 @@ namespace tess {
 // `durable` false skips the two flushes to the disk (file and folder). Every reader still sees the
 // old file or the whole new one; only a crash of the whole system soon after may leave the new
 // file empty or missing. Meant for many small files that can be made again, such as exported
-// sprites, where a flush per file costs a hundred times the write itself.
+// sprites, where a flush per file costs a hundred times the write itself. Where the file system
+// allows it, such a file is written without a name and linked into place once whole, so that a
+// writer that dies leaves nothing behind.
+//
+// An existing target that the user may not write is refused (std::runtime_error), although the
+// rename could replace it: a read-only file stays protected.
 void writeFileAtomically(const std::string& path, const void* data, std::size_t size,
                          bool durable = true);
 
