@@ -175,20 +175,39 @@ LockResult lockTemporary(int fd) noexcept {
   return errno == EWOULDBLOCK ? LockResult::Taken : LockResult::Unsupported;
 }
 
+// Candidate paths for a temporary file of target `name` in `folder`, a different one each time.
+// They only need to differ between writers at the same moment, not to be secret.
+class TemporaryNames {
+ public:
+  TemporaryNames(const std::string& folder, const std::string& name)
+      : FPrefix(folder + "/" + temporaryPrefix(name)),
+        FSeed(static_cast<std::uint64_t>(
+                  std::chrono::steady_clock::now().time_since_epoch().count()) ^
+              (static_cast<std::uint64_t>(::getpid()) << 32)) {}
+
+  std::string next() {
+    std::string suffix(kTemporarySuffixLength, 'x');
+    for (char& ch : suffix) {
+      FSeed = FSeed * 6364136223846793005ULL + 1442695040888963407ULL;
+      ch = kTemporaryDigits[(FSeed >> 33) % (sizeof(kTemporaryDigits) - 1)];
+    }
+    return FPrefix + suffix;
+  }
+
+ private:
+  std::string FPrefix;
+  std::uint64_t FSeed;
+};
+
+// Names tried before giving up on a folder where every one is taken.
+constexpr int kNameAttempts = 100;
+
 // Creates a new, empty, locked file beside the target under a name no one else uses. The mode
 // 0666 lets the process umask decide the permissions of a file that did not exist before.
 int createTemporary(const std::string& folder, const std::string& name, std::string& tempPath) {
-  auto seed =
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-      (static_cast<std::uint64_t>(::getpid()) << 32);
-  const std::string prefix = folder + "/" + temporaryPrefix(name);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string suffix(kTemporarySuffixLength, 'x');
-    for (char& ch : suffix) {
-      seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-      ch = kTemporaryDigits[(seed >> 33) % (sizeof(kTemporaryDigits) - 1)];
-    }
-    std::string candidate = prefix + suffix;
+  TemporaryNames names(folder, name);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    std::string candidate = names.next();
     FileDescriptor fd(::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!fd.valid()) {
       if (errno != EEXIST) fail("Cannot create a temporary file in", folder, errno);
@@ -253,16 +272,9 @@ bool publishUnnamed(int fd, const std::string& folder, const std::string& name,
   if (linkUnnamed(fd, target) == 0) return true;
   if (errno != EEXIST) return false;
   // The target exists: the file gets a temporary name first and is renamed over it.
-  auto seed =
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-      (static_cast<std::uint64_t>(::getpid()) << 32);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string suffix(kTemporarySuffixLength, 'x');
-    for (char& ch : suffix) {
-      seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-      ch = kTemporaryDigits[(seed >> 33) % (sizeof(kTemporaryDigits) - 1)];
-    }
-    TemporaryName temporary(folder + "/" + temporaryPrefix(name) + suffix);
+  TemporaryNames names(folder, name);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    TemporaryName temporary(names.next());
     if (linkUnnamed(fd, temporary.path()) != 0) {
       temporary.commit();  // not ours to remove
       if (errno == EEXIST) continue;
