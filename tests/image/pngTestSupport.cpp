@@ -5,7 +5,6 @@
 #include <zlib.h>
 
 #include <fstream>
-#include <random>
 
 namespace tess::testing {
 
@@ -207,24 +206,6 @@ void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good()) << "cannot write fixture " << path;
-}
-
-TempDir::TempDir() {
-  std::random_device seed;
-  const auto base = std::filesystem::temp_directory_path();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    auto candidate = base / ("tess-image-" + std::to_string(seed()));
-    if (std::filesystem::create_directory(candidate)) {
-      FPath = candidate;
-      return;
-    }
-  }
-  throw std::runtime_error("cannot create a temporary folder");
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(FPath, ignored);
 }
 
 }  // namespace tess::testing

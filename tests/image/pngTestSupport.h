@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace tess::testing {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -44,19 +46,5 @@ Bytes ihdrData(std::uint32_t width, std::uint32_t height, int bitDepth, int colo
 
 Bytes readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const Bytes& bytes);
-
-// A fresh folder for one test, removed with everything in it when the object goes.
-class TempDir {
- public:
-  TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  ~TempDir();
-  const std::filesystem::path& path() const { return FPath; }
-  std::filesystem::path operator/(const std::string& name) const { return FPath / name; }
-
- private:
-  std::filesystem::path FPath;
-};
 
 }  // namespace tess::testing

@@ -30,6 +30,7 @@ class TempDir {
 
   const std::filesystem::path& path() const noexcept { return FPath; }
   std::string file(const std::string& name) const { return (FPath / name).string(); }
+  std::filesystem::path operator/(const std::string& name) const { return FPath / name; }
 
   // Names of everything in the folder, for checking that nothing was left behind.
   std::vector<std::string> entries() const { return entriesOf(FPath); }
