@@ -3,6 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
 #include <cstdio>
 #include <string>
 
@@ -20,6 +23,14 @@ class BenchHost : public QtHost {
   bool presentQuestion(const std::string&, const std::string&, TMsgIcon) override { return true; }
   void endEventLoop() override {}
 };
+
+// Writes a config.ini of one 32-bit client version (10.98) into `folder`; false when it cannot.
+inline bool writeOneVersionConfig(const QDir& folder) {
+  QFile ini(folder.filePath(QStringLiteral("config.ini")));
+  if (!ini.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+  QTextStream(&ini) << "[10.98]\nSPRSignature=57BBD603\nsprite32=1\n";
+  return true;
+}
 
 // The main function of a benchmark over the windows: headless unless a platform was chosen.
 inline int runWindowBenchmarks(int argc, char** argv) {

@@ -6,11 +6,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -53,10 +51,7 @@ std::unique_ptr<tess::TSprite> makeSprite(std::int32_t id) {
 class Editor {
  public:
   Editor() : core(host) {
-    QFile ini(dir.filePath("config.ini"));
-    if (ini.open(QIODevice::WriteOnly | QIODevice::Text)) {
-      QTextStream(&ini) << "[10.98]\nSPRSignature=57BBD603\nsprite32=1\n";
-    }
+    tess::bench::writeOneVersionConfig(dir.path());
     tess::TBitmap32 picture;
     picture.SetSizeAndFill(32, 32, 0xFF336699u);
     chooser.file = dir.filePath("picture.png");

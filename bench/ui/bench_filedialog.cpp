@@ -8,10 +8,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -67,12 +65,7 @@ struct Setup {
 
   bool prepare() {
     if (!dir.isValid()) return false;
-    {
-      QFile ini(dir.filePath(QStringLiteral("config.ini")));
-      if (!ini.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
-      QTextStream out(&ini);
-      out << "[10.98]\nSPRSignature=57BBD603\nsprite32=1\n";
-    }
+    if (!tess::bench::writeOneVersionConfig(dir.path())) return false;
     file = dir.filePath(QStringLiteral("big.spr")).toStdString();
     {
       tess::TSpriteFile writer(host);

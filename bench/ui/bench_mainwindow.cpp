@@ -6,11 +6,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QImage>
 #include <QListView>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -56,10 +54,7 @@ std::unique_ptr<tess::TSprite> makeSprite(std::int32_t id, bool withPicture) {
 class Editor {
  public:
   Editor() : core(host) {
-    QFile ini(dir.filePath("config.ini"));
-    if (ini.open(QIODevice::WriteOnly | QIODevice::Text)) {
-      QTextStream(&ini) << "[10.98]\nSPRSignature=57BBD603\nsprite32=1\n";
-    }
+    tess::bench::writeOneVersionConfig(dir.path());
     main = std::make_unique<tess::TfrmMain>(core, host, chooser, nullptr, dir.path());
     core.spriteFile.Sprites.reserve(kSprites);
     for (int id = 1; id <= kSprites; ++id) {
