@@ -73,9 +73,8 @@ __attribute__((target("ssse3"))) void decodeRunShuffled(const std::uint8_t* rgb,
 }
 #endif
 
-// The red, green and blue bytes of a pixel, in that order// The red, green and blue bytes of a
-// pixel, in that order, as the low three bytes of a little-endian word: storing the whole word and
-// advancing by 3 writes one pixel.
+// The red, green and blue bytes of a pixel, in that order, as the low three bytes of a
+// little-endian word: storing the whole word and advancing by 3 writes one pixel.
 inline void putRgb(std::uint8_t* out, TColor32 pixel) noexcept {
   if constexpr (std::endian::native == std::endian::little) {
     const std::uint32_t v = __builtin_bswap32(pixel) >> 8;
