@@ -33,6 +33,10 @@ class SprBytes {
     return u16(transparent).u16(coloured);
   }
   SprBytes& rgb(int red, int green, int blue) { return u8({red, green, blue}); }
+  SprBytes& append(const SprBytes& more) {
+    FBytes.insert(FBytes.end(), more.FBytes.begin(), more.FBytes.end());
+    return *this;
+  }
 
   std::size_t size() const { return FBytes.size(); }
   const std::vector<unsigned char>& bytes() const { return FBytes; }

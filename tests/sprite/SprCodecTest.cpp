@@ -184,7 +184,7 @@ PlainRecord plainRecord(const std::vector<TColor32>& pixels) {
     }
   }
   result.bytes.record(static_cast<std::uint16_t>(runs.size()));
-  for (const unsigned char b : runs.bytes()) result.bytes.u8({b});
+  result.bytes.append(runs);
   return result;
 }
 
@@ -230,9 +230,7 @@ TEST_F(SprCodecTest, RecordsMatchAPixelByPixelEncoderWhereverRunsStartAndEnd) {
     offset += static_cast<std::uint32_t>(record.bytes.size());
     runPairs += record.runPairs;
   }
-  for (const PlainRecord& record : records) {
-    for (const unsigned char b : record.bytes.bytes()) expected.u8({b});
-  }
+  for (const PlainRecord& record : records) expected.append(record.bytes);
   EXPECT_EQ(saved(true), expected.bytes());
   // The host gets its chance at events once for every run pair.
   EXPECT_EQ(host.eventPumps, runPairs);
