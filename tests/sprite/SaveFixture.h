@@ -1,10 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -52,29 +50,17 @@ inline void fillNewSprites(TSpriteFile& file, std::int32_t count, std::uint32_t 
 // kill test are not held up by the disk; removed with everything in it when the object goes. A
 // SIGKILL takes nothing from the page cache, so what the target holds after a kill is the same
 // as on a disk.
-class MemoryTempDir {
+class MemoryTempDir : public TempDir {
  public:
-  MemoryTempDir() {
-    std::error_code error;
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                           ? std::filesystem::path("/dev/shm")
-                                           : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "tess-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    FPath = pattern;
-  }
-  MemoryTempDir(const MemoryTempDir&) = delete;
-  MemoryTempDir& operator=(const MemoryTempDir&) = delete;
-  ~MemoryTempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(FPath, ignored);
-  }
-
-  std::string file(const std::string& name) const { return (FPath / name).string(); }
-  std::vector<std::string> entries() const { return TempDir::entriesOf(FPath); }
+  MemoryTempDir() : TempDir(memoryBackedBase()) {}
 
  private:
-  std::filesystem::path FPath;
+  static std::filesystem::path memoryBackedBase() {
+    std::error_code error;
+    return std::filesystem::is_directory("/dev/shm", error)
+               ? std::filesystem::path("/dev/shm")
+               : std::filesystem::temp_directory_path();
+  }
 };
 
 }  // namespace tess::testing

@@ -12,12 +12,13 @@
 
 namespace tess::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything in it when the
-// object goes away.
+// A fresh folder under the system's temporary folder (or under `base`), removed with everything
+// in it when the object goes away.
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tess-test-XXXXXX").string();
+  TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+  explicit TempDir(const std::filesystem::path& base) {
+    std::string pattern = (base / "tess-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     FPath = pattern;
   }
