@@ -1,5 +1,7 @@
 #include "fileio/AtomicFile.h"
 
+#include "fileio/FileDescriptor.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -28,34 +30,6 @@ namespace {
 [[noreturn]] void fail(const std::string& what, const std::string& path, int error) {
   throw std::runtime_error(what + " \"" + path + "\": " + std::strerror(error));
 }
-
-// Owns one open file descriptor.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) noexcept : FFd(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (FFd >= 0) ::close(FFd);
-  }
-
-  int get() const noexcept { return FFd; }
-  bool valid() const noexcept { return FFd >= 0; }
-  int release() noexcept {
-    const int fd = FFd;
-    FFd = -1;
-    return fd;
-  }
-  // Closes now so that a late write error reported by close() is not lost.
-  int close() noexcept {
-    const int fd = FFd;
-    FFd = -1;
-    return ::close(fd);
-  }
-
- private:
-  int FFd;
-};
 
 // Removes the temporary file unless the rename succeeded.
 class TemporaryName {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "fileio/AtomicFile.h"
+#include "fileio/FileDescriptor.h"
 
 namespace tess {
 
@@ -18,24 +19,11 @@ namespace {
   throw std::runtime_error(what + " \"" + path + "\": " + std::strerror(error));
 }
 
-class ReadOnlyFile {
- public:
-  explicit ReadOnlyFile(const std::string& path) : FFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (FFd < 0) failOn("Cannot open", path, errno);
-  }
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-  ~ReadOnlyFile() { ::close(FFd); }
-  int get() const noexcept { return FFd; }
-
- private:
-  int FFd;
-};
-
 }  // namespace
 
 void TNStream::LoadFromFile(const std::string& path) {
-  const ReadOnlyFile file(path);
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) failOn("Cannot open", path, errno);
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) failOn("Cannot read", path, errno);
   if (S_ISDIR(info.st_mode)) failOn("Cannot read", path, EISDIR);
