@@ -124,8 +124,10 @@ std::string TEditorCore::title() const {
   return formatTitle(currentVersion->name, unsavedChanges, currentFileName);
 }
 
-void TEditorCore::setModified() {
-  unsavedChanges = true;
+void TEditorCore::setModified() { setUnsaved(true); }
+
+void TEditorCore::setUnsaved(bool unsaved) {
+  unsavedChanges = unsaved;
   FHost.setMainTitle(title());
 }
 

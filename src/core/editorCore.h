@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "core/spriteDocument.h"
 #include "core/versionCatalog.h"
 #include "sprite/EditorHost.h"
 #include "sprite/TSpriteFile.h"
@@ -41,6 +42,9 @@ class TEditorCore {
   bool saveFile(const std::string& fileName, const TVersionInfo& version);
   // Sets the unsaved flag and puts title() on the main window.
   void setModified();
+  // Sets or clears the unsaved flag and puts title() on the main window; the edit history calls
+  // it when it moves away from or back to the state last opened or saved.
+  void setUnsaved(bool unsaved);
   // With unsaved changes, asks first; any answer but Yes runs the Save command and returns
   // false. Otherwise requests termination and returns true.
   bool closeEditor();
@@ -55,6 +59,8 @@ class TEditorCore {
   IEditorHost& host() const noexcept { return FHost; }
 
   TSpriteFile spriteFile;
+  // Every edit of spriteFile's sprites goes through here.
+  TSpriteDocument document{spriteFile};
   std::string currentFileName;
   // Points into `versions`; a version handed in from outside the catalog is kept as a copy, so
   // this never dangles.
