@@ -14,10 +14,13 @@
 
 #include "bitmap/TBitmap32.h"
 #include "core/editorCore.h"
+#include "core/spriteEdits.h"
 #include "image/PNG.h"
 #include "image/imageFile.h"
 #include "sprite/TSprite.h"
 #include "sprite/TSpriteFile.h"
+#include "ui/EditCommands.h"
+#include "ui/EditHistory.h"
 #include "ui/QtHost.h"
 #include "ui/SpriteListModel.h"
 #include "ui/TfrmMain.h"
@@ -25,8 +28,6 @@
 namespace tess {
 
 namespace {
-
-constexpr int kSpriteSide = 32;
 
 const char* const kNoFileOpen = "No file open!";
 const char* const kCannotLoad = "Cannot load sprite image!";
@@ -38,42 +39,6 @@ const char* const kFolderPrompt = "Select the directory...";
 
 std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// A sprite image made from a picture of any size: the picture's pixels copied whole at (0, 0)
-// onto opaque black, cut to 32x32.
-std::unique_ptr<TBitmap32> spriteBitmapFrom(TBitmap32& picture) {
-  auto bitmap = std::make_unique<TBitmap32>();
-  bitmap->SetSizeAndFill(kSpriteSide, kSpriteSide, clOpaqueBlack32);
-  picture.DrawMode = dmOpaque;
-  bitmap->Draw(0, 0, &picture);
-  return bitmap;
-}
-
-void copyPixels(const TBitmap32& from, TBitmap32& to) {
-  to.SetSize(from.Width(), from.Height());
-  std::copy_n(from.FBits(), from.pixelCount(), to.FBits());
-}
-
-// The copy of a sprite that Clone appends. The image goes through Draw with the source's own
-// mode, so a sprite whose row was painted (blend mode) is blended over transparent white and one
-// never painted is copied exactly. An empty source gives an empty copy without an image, even
-// when it keeps a hidden one.
-std::unique_ptr<TSprite> copySprite(const TSprite& source) {
-  auto copy = std::make_unique<TSprite>();
-  // A sprite without an image cannot be shown or saved as one, whatever its flag says.
-  copy->isDUmmy = source.isDUmmy || !source.bitmap;
-  if (!copy->isDUmmy) {
-    copy->bitmap = std::make_unique<TBitmap32>();
-    copy->bitmap->SetSizeAndFill(kSpriteSide, kSpriteSide, clTransparentWhite32);
-    copy->bitmap->Draw(0, 0, source.bitmap.get());
-  }
-  return copy;
-}
-
-// Clear: a sprite with an image toggles between shown and hidden; one without stays empty.
-void toggleEmpty(TSprite& sprite) noexcept {
-  sprite.isDUmmy = sprite.bitmap ? !sprite.isDUmmy : true;
-}
-
 QString exportPath(const QString& folder, std::int32_t id) {
   const QChar separator = QDir::separator();
   const bool endsWithSeparator = folder.endsWith(separator) || folder.endsWith(QLatin1Char('/'));
@@ -81,67 +46,13 @@ QString exportPath(const QString& folder, std::int32_t id) {
          QStringLiteral(".png");
 }
 
-// Appends new sprites to the sprite file and, in one step at the end, their rows and index
-// entries to the list, selected in addition to the selection there was. Nothing in between
-// processes events, so nobody sees the list and Sprites apart. Sprites whose rows cannot be
-// added are taken out of Sprites again, so the three always stay in step.
-class TSpriteAppender {
- public:
-  explicit TSpriteAppender(TfrmMain& main) noexcept : FMain(main) {}
-  TSpriteAppender(const TSpriteAppender&) = delete;
-  TSpriteAppender& operator=(const TSpriteAppender&) = delete;
-  ~TSpriteAppender() { show(); }
-
-  // Room for `count` more sprites at once, for a command that knows how many it may append.
-  // Throws std::bad_alloc before anything is appended.
-  void reserve(std::size_t count) {
-    auto& sprites = FMain.core().spriteFile.Sprites;
-    sprites.reserve(sprites.size() + count);
-    FNew.reserve(FNew.size() + count);
-  }
-
-  // Appends `sprite` to Sprites with the next ID. Throws std::bad_alloc with nothing appended
-  // (the sprite is then released).
-  void append(std::unique_ptr<TSprite> sprite) {
-    auto& sprites = FMain.core().spriteFile.Sprites;
-    TSprite* const added = sprite.get();
-    FNew.push_back(added);
-    try {
-      sprites.push_back(std::move(sprite));
-    } catch (...) {
-      FNew.pop_back();
-      throw;
-    }
-    added->setID(static_cast<std::int32_t>(sprites.size()));
-  }
-
-  std::size_t count() const noexcept { return FNew.size(); }
-
-  // Adds the rows and index entries of the sprites appended so far and selects them. False when
-  // the rows could not be added; those sprites are then gone from Sprites again.
-  bool show() noexcept {
-    if (FNew.empty()) return true;
-    TSpriteListModel& model = *FMain.spriteListModel;
-    const int first = model.rowCount();
-    try {
-      model.appendRows(FNew);
-    } catch (...) {
-      auto& sprites = FMain.core().spriteFile.Sprites;
-      sprites.resize(sprites.size() - FNew.size());
-      FNew.clear();
-      return false;
-    }
-    const int last = model.rowCount() - 1;
-    FNew.clear();
-    const QItemSelection rows(model.index(first), model.index(last));
-    FMain.SpriteListBox->selectionModel()->select(rows, QItemSelectionModel::Select);
-    return true;
-  }
-
- private:
-  TfrmMain& FMain;
-  std::vector<TSprite*> FNew;
-};
+// The rows of the last `count` sprites, which an append has just added.
+QItemSelection lastRows(const TSpriteListModel& model, std::size_t count) {
+  const int last = model.rowCount() - 1;
+  const int first = last - static_cast<int>(count) + 1;
+  if (count == 0 || first < 0) return {};
+  return QItemSelection(model.index(first), model.index(last));
+}
 
 }  // namespace
 
@@ -197,10 +108,9 @@ void TSpriteCommands::addFromDialog(bool fileMenu) {
 }
 
 void TSpriteCommands::addFiles(const QStringList& Files) {
-  // One picture serves every file: a file the reader accepts without reading anything leaves
-  // the previous file's picture in it.
+  // One picture serves every file of the command.
   TBitmap32 picture;
-  TSpriteAppender appender(FMain);
+  std::vector<std::unique_ptr<TSprite>> sprites;
   const char* failure = nullptr;
   for (const QString& file : Files) {
     bool read = false;
@@ -216,38 +126,57 @@ void TSpriteCommands::addFiles(const QStringList& Files) {
     try {
       auto sprite = std::make_unique<TSprite>();
       sprite->isDUmmy = false;
-      sprite->bitmap = spriteBitmapFrom(picture);
-      appender.append(std::move(sprite));
+      sprite->bitmap = fitToSprite(picture);
+      sprites.push_back(std::move(sprite));
     } catch (...) {
       failure = kCannotAdd;
       break;
     }
   }
-  const bool added = appender.count() > 0;
-  if (!appender.show()) {
-    failure = kCannotAdd;
-  } else if (added) {
-    // Files added before a failing one stay added, and that is a change to save.
-    core().setModified();
-  }
+  // Files added before a failing one stay added, and that is a change to save.
+  if (!sprites.empty() && !appendStep(std::move(sprites), nullptr)) failure = kCannotAdd;
   if (failure) FMain.host().showMessage(failure, kErrorCaption, TMsgIcon::Error);
+}
+
+bool TSpriteCommands::appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
+                                 std::vector<TCloneSpritesCommand::Source>* cloneSources) {
+  TSpriteDocument& document = core().document;
+  QItemSelectionModel& selection = *FMain.SpriteListBox->selectionModel();
+  const std::size_t count = sprites.size();
+  const QItemSelection before = selection.selection();
+  try {
+    document.appendSprites(sprites);
+  } catch (...) {
+    // Nothing was appended; the sprites made for it go with `sprites`.
+    return false;
+  }
+  selection.select(lastRows(*FMain.spriteListModel, count), QItemSelectionModel::Select);
+  TSelectionChange change(&selection, before, selection.selection());
+  if (cloneSources) {
+    FMain.history().push(
+        new TCloneSpritesCommand(document, std::move(*cloneSources), std::move(change)));
+  } else {
+    FMain.history().push(new TAppendSpritesCommand(document, count, std::move(change)));
+  }
+  return true;
 }
 
 // Replace
 
-TSpriteCommands::TReadOutcome TSpriteCommands::replaceImage(TSprite& sprite,
-                                                            const QString& file) const {
+TSpriteCommands::TReadOutcome TSpriteCommands::readImage(const TSprite& sprite, const QString& file,
+                                                         std::unique_ptr<TBitmap32>& image) const {
   try {
-    // The picture starts as the sprite's own image, so a file the reader accepts without reading
-    // anything leaves the image as it was; a sprite without one gets opaque black.
+    // The picture starts as the sprite's own image, so a reader that fills only part of it leaves
+    // the rest as it was; a sprite without one gets opaque black.
     TBitmap32 picture;
-    if (sprite.bitmap) copyPixels(*sprite.bitmap, picture);
+    if (sprite.bitmap) {
+      picture.SetSizeForOverwrite(sprite.bitmap->Width(), sprite.bitmap->Height());
+      std::copy_n(sprite.bitmap->FBits(), picture.pixelCount(), picture.FBits());
+    }
     if (!loadImageFile(nativePath(file), picture)) return TReadOutcome::NotRead;
-    std::unique_ptr<TBitmap32> image = spriteBitmapFrom(picture);
+    image = fitToSprite(picture);
     // The bitmap keeps the draw mode it had, as if the file had been read straight into it.
     if (sprite.bitmap) image->DrawMode = sprite.bitmap->DrawMode;
-    sprite.bitmap = std::move(image);
-    sprite.isDUmmy = false;
     return TReadOutcome::Replaced;
   } catch (const std::bad_alloc&) {
     FMain.host().reportError("Out of memory.");
@@ -274,24 +203,36 @@ void TSpriteCommands::Replace1Click() {
   }
   if (!stillEditable()) return;
 
-  // The i-th file goes to the i-th selected row that has a sprite.
+  // The i-th file goes to the i-th selected row that has a sprite. Rows replaced before a file
+  // that cannot be read keep their new images, as one step.
+  TSpriteDocument& document = core().document;
+  std::vector<TReplaceImagesCommand::Swap> replaced;
+  const auto pushStep = [&] {
+    if (replaced.empty()) return;
+    FMain.history().push(new TReplaceImagesCommand(document, std::move(replaced), {}));
+  };
   qsizetype next = 0;
   for (const int row : rows) {
     TSprite* const sprite = spriteAtRow(row);
     if (!sprite) continue;
-    switch (replaceImage(*sprite, files.at(next))) {
+    std::unique_ptr<TBitmap32> image;
+    switch (readImage(*sprite, files.at(next), image)) {
       case TReadOutcome::Replaced:
         break;
       case TReadOutcome::NotRead:
+        pushStep();
         FMain.host().showMessage(kCannotLoad, kErrorCaption, TMsgIcon::Error);
         return;
       case TReadOutcome::Reported:
+        pushStep();
         return;
     }
+    const std::int32_t id = sprite->ID();
+    replaced.emplace_back(id, document.swapImage(id, {std::move(image), false}));
     ++next;
-    core().setModified();
     if (next == files.size()) break;
   }
+  pushStep();
   repaintList();
 }
 
@@ -313,11 +254,20 @@ void TSpriteCommands::Substituir1Click() {
     return;
   }
   // Looked up again: the dialog ran an event loop.
-  TSprite* const sprite = stillEditable() ? spriteAtRow(FMain.itemIndex) : nullptr;
+  const TSprite* const sprite = stillEditable() ? spriteAtRow(FMain.itemIndex) : nullptr;
   if (!sprite) return;
-  if (replaceImage(*sprite, files.first()) != TReadOutcome::Replaced) return;
-  core().setModified();
+  std::unique_ptr<TBitmap32> image;
+  if (readImage(*sprite, files.first(), image) != TReadOutcome::Replaced) return;
+
+  TSpriteDocument& document = core().document;
+  QItemSelectionModel& selection = *FMain.SpriteListBox->selectionModel();
+  const QItemSelection before = selection.selection();
+  const std::int32_t id = sprite->ID();
+  std::vector<TReplaceImagesCommand::Swap> replaced;
+  replaced.emplace_back(id, document.swapImage(id, {std::move(image), false}));
   selectRows(FMain.itemIndex, FMain.itemIndex);
+  FMain.history().push(new TReplaceImagesCommand(
+      document, std::move(replaced), TSelectionChange(&selection, before, selection.selection())));
   repaintList();
 }
 
@@ -361,46 +311,42 @@ void TSpriteCommands::Clone1Click() {
   const std::vector<int> rows = FMain.getSelectedItems();
   if (rows.empty()) return;
 
-  TSpriteAppender appender(FMain);
+  std::vector<TCloneSpritesCommand::Source> sources;
+  std::vector<std::unique_ptr<TSprite>> copies;
   try {
-    appender.reserve(rows.size());
+    sources.reserve(rows.size());
+    copies.reserve(rows.size());
   } catch (...) {
     return;
   }
-  bool failed = false;
   for (const int row : rows) {
     const TSprite* const source = spriteAtRow(row);
     if (!source) continue;
     try {
-      appender.append(copySprite(*source));
+      copies.push_back(copySprite(*source));
     } catch (...) {
-      failed = true;
+      // Copies made before a failure stay; a failure ends the command without a word.
       break;
     }
-    core().setModified();
+    sources.push_back({source->ID(), source->bitmap ? source->bitmap->DrawMode : dmOpaque});
   }
-  // Copies made before a failure stay; a failure ends the command without a word.
-  if (!appender.show() || failed) return;
+  if (copies.empty()) return;
+  if (!appendStep(std::move(copies), &sources)) return;
   repaintList();
 }
 
 void TSpriteCommands::Clone2Click() {
   if (!mayRun(false)) return;
   if (const TSprite* const source = spriteAtRow(FMain.itemIndex)) {
-    std::unique_ptr<TSprite> copy;
+    std::vector<TCloneSpritesCommand::Source> sources;
+    std::vector<std::unique_ptr<TSprite>> copies;
     try {
-      copy = copySprite(*source);
+      copies.push_back(copySprite(*source));
+      sources.push_back({source->ID(), source->bitmap ? source->bitmap->DrawMode : dmOpaque});
     } catch (...) {
       return;
     }
-    core().setModified();
-    TSpriteAppender appender(FMain);
-    try {
-      appender.append(std::move(copy));
-    } catch (...) {
-      return;
-    }
-    if (!appender.show()) return;
+    if (!appendStep(std::move(copies), &sources)) return;
   }
   repaintList();
   const int last = FMain.spriteListModel->rowCount() - 1;
@@ -412,23 +358,35 @@ void TSpriteCommands::Clone2Click() {
 
 // Clear
 
+void TSpriteCommands::clearStep(const std::vector<int>& rows, TSelectionChange selection) {
+  std::vector<TFlagChange> changes;
+  changes.reserve(rows.size());
+  for (const int row : rows) {
+    if (const TSprite* const sprite = spriteAtRow(row)) {
+      changes.push_back({sprite->ID(), clearedFlag(*sprite)});
+    }
+  }
+  TSpriteDocument& document = core().document;
+  std::vector<TFlagChange> previous = document.setEmptyFlags(changes);
+  FMain.history().push(
+      new TSetEmptyFlagsCommand(document, std::move(previous), std::move(selection)));
+}
+
 void TSpriteCommands::Clear1Click() {
   if (!mayRun(true)) return;
   const std::vector<int> rows = FMain.getSelectedItems();
   if (rows.empty()) return;
-  for (const int row : rows) {
-    if (TSprite* const sprite = spriteAtRow(row)) toggleEmpty(*sprite);
-  }
-  core().setModified();
+  clearStep(rows, {});
   repaintList();
 }
 
 void TSpriteCommands::Clear2Click() {
   if (!mayRun(false)) return;
-  if (TSprite* const sprite = spriteAtRow(FMain.itemIndex)) {
-    toggleEmpty(*sprite);
-    core().setModified();
+  if (spriteAtRow(FMain.itemIndex)) {
+    QItemSelectionModel& selection = *FMain.SpriteListBox->selectionModel();
+    const QItemSelection before = selection.selection();
     selectRows(FMain.itemIndex, FMain.itemIndex);
+    clearStep({FMain.itemIndex}, TSelectionChange(&selection, before, selection.selection()));
   }
   repaintList();
 }

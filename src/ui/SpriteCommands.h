@@ -1,9 +1,14 @@
 #pragma once
 
 #include <QStringList>
+#include <memory>
+#include <vector>
+
+#include "ui/EditCommands.h"
 
 namespace tess {
 
+class TBitmap32;
 class TEditorCore;
 class TSprite;
 class TfrmMain;
@@ -41,9 +46,17 @@ class TSpriteCommands {
 
   void addFromDialog(bool fileMenu);
   void addFiles(const QStringList& Files);
-  // Reads `file` as the sprite's new image, fitted to 32x32. On any failure the sprite keeps
-  // its image; an error raised by the reader goes to the general error report.
-  TReadOutcome replaceImage(TSprite& sprite, const QString& file) const;
+  // Appends `sprites` as one step of the history (a Clone of `cloneSources`, else an Add) and
+  // selects their rows in addition to the selection there was. False, with nothing appended,
+  // when they could not be appended.
+  bool appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
+                  std::vector<TCloneSpritesCommand::Source>* cloneSources);
+  // Reads `file` as a new image for `sprite`, fitted to 32x32, into `image`. An error raised by
+  // the reader goes to the general error report.
+  TReadOutcome readImage(const TSprite& sprite, const QString& file,
+                         std::unique_ptr<TBitmap32>& image) const;
+  // Clear of the sprites of `rows` as one step.
+  void clearStep(const std::vector<int>& rows, TSelectionChange selection);
 
   TfrmMain& FMain;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <vector>
@@ -8,6 +9,7 @@
 namespace tess {
 
 class TSprite;
+class TSpriteDocument;
 
 // The rows of the main window's sprite list over its SpritesIndex (row number -> sprite, not
 // owned). The model has its own row count: the list starts with one blank row that has no
@@ -18,6 +20,16 @@ class TSpriteListModel : public QAbstractListModel {
  public:
   // `index` is the main window's SpritesIndex; it must outlive the model.
   explicit TSpriteListModel(std::vector<TSprite*>& index, QObject* parent = nullptr);
+  ~TSpriteListModel() override;
+
+  // Keeps the rows in step with the edits of `document`, which must outlive the model or be
+  // followed by another one: appended sprites get rows, sprites taken from the end lose theirs,
+  // and changed sprites repaint.
+  void follow(TSpriteDocument& document);
+  // The document's notifications.
+  void spritesAppended(std::int32_t first, std::int32_t count);
+  void spritesRemoving(std::int32_t first, std::int32_t count);
+  void spritesChanged(std::int32_t first, std::int32_t count);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -36,7 +48,10 @@ class TSpriteListModel : public QAbstractListModel {
   TSprite* spriteAt(int row) const noexcept;
 
  private:
+  void stopFollowing() noexcept;
+
   std::vector<TSprite*>& FIndex;
+  TSpriteDocument* FDocument = nullptr;
   int FRows = 1;
   int FRebuiltRows = 0;  // rows made by rebuild; the ones after them were appended
 };

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -26,6 +27,7 @@
 
 #include "core/editorCore.h"
 #include "sprite/TSpriteFile.h"
+#include "ui/EditHistory.h"
 #include "ui/QtHost.h"
 #include "ui/ShortcutFilter.h"
 #include "ui/SpriteCommands.h"
@@ -138,6 +140,7 @@ TfrmMain::TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidg
                    const QString& appDirectory)
     : QMainWindow(parent), FCore(core), FHost(host), FChooser(chooser) {
   FHost.attachMainWindow(this);
+  FHistory = new TEditHistory(this);
   FCommands = std::make_unique<TSpriteCommands>(*this);
 
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -214,6 +217,7 @@ void TfrmMain::buildClientArea() {
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   list->setItemDelegate(new TSpriteDelegate(list));
   spriteListModel = new TSpriteListModel(SpritesIndex, list);
+  spriteListModel->follow(FCore.document);
   list->setModel(spriteListModel);
   connect(list, &TSpriteListBox::mouseDown, this,
           [this](Qt::MouseButton button, const QPoint& pos) {
@@ -277,6 +281,17 @@ void TfrmMain::buildMenus() {
                    Qt::CTRL | Qt::Key_P, ":/images/menu-properties.png");
   exit1 = addCommand(File1, QStringLiteral("exit"), &TfrmMain::Exit1Click);
 
+  Edit1 = bar->addMenu(QStringLiteral("Edit"));
+  Undo1 = addCommand(Edit1, QStringLiteral("Undo"), &TfrmMain::Undo1Click);
+  Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  Redo1 = addCommand(Edit1, QStringLiteral("Redo"), &TfrmMain::Redo1Click);
+  Redo1->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  connect(FHistory, &TEditHistory::changed, this, &TfrmMain::updateEditMenu);
+  connect(FHistory, &TEditHistory::cleanChanged, this,
+          [this](bool clean) { FCore.setUnsaved(!clean); });
+  updateEditMenu();
+
   Help1 = bar->addMenu(QStringLiteral("Help"));
   About1 = addCommand(Help1, QStringLiteral("About"), &TfrmMain::About1Click);
 
@@ -305,7 +320,34 @@ void TfrmMain::FormCreate(const QString& appDirectory) {
   FCore.spriteFile.onRelease.push_back(TonRelease(this, &TfrmMain::spritesReleased));
 }
 
-void TfrmMain::spritesReleased() { spriteListModel->clearRows(); }
+void TfrmMain::spritesReleased() {
+  spriteListModel->clearRows();
+  // The steps of the history belong to the sprites that are gone.
+  FHistory->reset();
+}
+
+void TfrmMain::updateEditMenu() {
+  Undo1->setText(FHistory->undoText());
+  Undo1->setEnabled(FHistory->canUndo());
+  Redo1->setText(FHistory->redoText());
+  Redo1->setEnabled(FHistory->canRedo());
+}
+
+void TfrmMain::Undo1Click() {
+  if (FCore.spriteFile.isBusy()) {
+    FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
+    return;
+  }
+  FHistory->undo();
+}
+
+void TfrmMain::Redo1Click() {
+  if (FCore.spriteFile.isBusy()) {
+    FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
+    return;
+  }
+  FHistory->redo();
+}
 
 void TfrmMain::loadSprites() {
   spriteListModel->rebuild(FCore.spriteFile.Sprites);
@@ -445,6 +487,14 @@ void TfrmMain::New1Click() {
 }
 
 void TfrmMain::Open1Click() { showFileDialog(false); }
+
+void TfrmMain::openFromCommandLine(const QString& fileName) {
+  showFileDialog(false);
+  if (!dialog) return;
+  dialog->edtSpr->setText(fileName);
+  dialog->cmbVersion->setCurrentIndex(0);
+  dialog->btnExecuteClick();
+}
 
 void TfrmMain::Save1Click() {
   if (!FCore.spriteFile.loaded) {

@@ -20,6 +20,7 @@ class QPushButton;
 namespace tess {
 
 class QtHost;
+class TEditHistory;
 class TEditorCore;
 class TSprite;
 class TSpriteListModel;
@@ -46,6 +47,8 @@ class TfrmMain : public QMainWindow {
   TEditorCore& core() const noexcept { return FCore; }
   QtHost& host() const noexcept { return FHost; }
   IFileChooser& chooser() const noexcept { return FChooser; }
+  // The undo history of the open file.
+  TEditHistory& history() const noexcept { return *FHistory; }
 
   // Rebuilds the rows from the sprite file's Sprites.
   void loadSprites();
@@ -86,6 +89,12 @@ class TfrmMain : public QMainWindow {
   void Clone2Click();
   void Clear1Click();
   void Clear2Click();
+  // The Edit menu. While a load or save runs they are refused like the editing commands.
+  void Undo1Click();
+  void Redo1Click();
+  // Opens `fileName` as the open window does with "Auto detect", with the same messages when it
+  // fails; the program's command line hands its file here.
+  void openFromCommandLine(const QString& fileName);
 
   // The row under the last right-button press on the list, or -1.
   int itemIndex = 0;
@@ -114,6 +123,7 @@ class TfrmMain : public QMainWindow {
   // Menus.
   QMenu* File1 = nullptr;
   QMenu* SelectedItems1 = nullptr;
+  QMenu* Edit1 = nullptr;
   QMenu* Help1 = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QAction* New1 = nullptr;
@@ -127,6 +137,8 @@ class TfrmMain : public QMainWindow {
   QAction* Properties1 = nullptr;
   QAction* exit1 = nullptr;
   QAction* About1 = nullptr;
+  QAction* Undo1 = nullptr;
+  QAction* Redo1 = nullptr;
   QAction* Add1 = nullptr;
   QAction* Substituir1 = nullptr;
   QAction* Exportar1 = nullptr;
@@ -142,6 +154,8 @@ class TfrmMain : public QMainWindow {
   void buildMenus();
   // The sprite file released its sprites: drop every row that refers to them.
   void spritesReleased();
+  // The Edit menu shows what undo and redo would do now.
+  void updateEditMenu();
   // Runs a handler started by the user; an error it raises goes to the general error report.
   template <typename Handler>
   void guarded(Handler&& handler);
@@ -153,6 +167,7 @@ class TfrmMain : public QMainWindow {
   TEditorCore& FCore;
   QtHost& FHost;
   IFileChooser& FChooser;
+  TEditHistory* FHistory = nullptr;
   std::unique_ptr<TSpriteCommands> FCommands;
   TShortcutFilter* FShortcuts = nullptr;
 };

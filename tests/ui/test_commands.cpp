@@ -18,6 +18,7 @@
 #include "bitmap/TBitmap32.h"
 #include "image/PNG.h"
 #include "sprite/TSpriteFile.h"
+#include "ui/EditHistory.h"
 #include "ui/SpriteListModel.h"
 
 using tess::clOpaqueBlack32;
@@ -194,6 +195,7 @@ bool modifiedShown(const EditorFixture& f) {
 // Forgets an earlier change, to see whether the next command marks the file again.
 void markSaved(EditorFixture& f) {
   f.core.unsavedChanges = false;
+  f.main->history().markSaved();
   f.main->setWindowTitle(QString::fromStdString(f.core.title()));
 }
 

@@ -1,0 +1,116 @@
+#include "ui/EditCommands.h"
+
+#include <QItemSelectionModel>
+
+#include "core/spriteEdits.h"
+
+namespace tess {
+
+TSelectionChange::TSelectionChange(QItemSelectionModel* model, QItemSelection before,
+                                   QItemSelection after)
+    : FModel(model),
+      FBefore(std::move(before)),
+      FAfter(std::move(after)),
+      FChanges(FBefore != FAfter) {}
+
+void TSelectionChange::restoreBefore() const {
+  if (FChanges && FModel) FModel->select(FBefore, QItemSelectionModel::ClearAndSelect);
+}
+
+void TSelectionChange::restoreAfter() const {
+  if (FChanges && FModel) FModel->select(FAfter, QItemSelectionModel::ClearAndSelect);
+}
+
+QString stepName(const char* verb, std::size_t count) {
+  return QStringLiteral("%1 %2 %3")
+      .arg(QString::fromLatin1(verb))
+      .arg(count)
+      .arg(count == 1 ? QStringLiteral("sprite") : QStringLiteral("sprites"));
+}
+
+TEditCommand::TEditCommand(TSpriteDocument& document, const QString& text,
+                           TSelectionChange selection)
+    : QUndoCommand(text), FDocument(document), FSelection(std::move(selection)) {}
+
+void TEditCommand::undo() {
+  undoEdit();
+  FSelection.restoreBefore();
+}
+
+void TEditCommand::redo() {
+  // The stack redoes a step as it is pushed; the action itself has been carried out by then.
+  if (FCarriedOut) {
+    FCarriedOut = false;
+    return;
+  }
+  redoEdit();
+  FSelection.restoreAfter();
+}
+
+// Add
+
+TAppendSpritesCommand::TAppendSpritesCommand(TSpriteDocument& document, std::size_t count,
+                                             TSelectionChange selection)
+    : TEditCommand(document, stepName("Add", count), std::move(selection)), FCount(count) {}
+
+std::size_t TAppendSpritesCommand::heldBytes() const noexcept {
+  std::size_t bytes = 0;
+  for (const auto& sprite : FTaken) {
+    if (sprite && sprite->bitmap) bytes += sprite->bitmap->pixelCount() * sizeof(TColor32);
+  }
+  return bytes;
+}
+
+void TAppendSpritesCommand::undoEdit() { FTaken = document().takeLast(FCount); }
+
+void TAppendSpritesCommand::redoEdit() { document().appendSprites(FTaken); }
+
+// Clone
+
+TCloneSpritesCommand::TCloneSpritesCommand(TSpriteDocument& document, std::vector<Source> sources,
+                                           TSelectionChange selection)
+    : TEditCommand(document, stepName("Clone", sources.size()), std::move(selection)),
+      FSources(std::move(sources)) {}
+
+void TCloneSpritesCommand::undoEdit() { (void)document().takeLast(FSources.size()); }
+
+void TCloneSpritesCommand::redoEdit() {
+  std::vector<std::unique_ptr<TSprite>> copies;
+  copies.reserve(FSources.size());
+  for (const Source& source : FSources) {
+    const TSprite* const sprite = document().sprite(source.id);
+    copies.push_back(sprite ? copySprite(*sprite, source.mode) : std::make_unique<TSprite>());
+  }
+  document().appendSprites(copies);
+}
+
+// Replace
+
+TReplaceImagesCommand::TReplaceImagesCommand(TSpriteDocument& document, std::vector<Swap> replaced,
+                                             TSelectionChange selection)
+    : TEditCommand(document, stepName("Replace", replaced.size()), std::move(selection)),
+      FKept(std::move(replaced)) {}
+
+std::size_t TReplaceImagesCommand::heldBytes() const noexcept {
+  std::size_t bytes = 0;
+  for (const Swap& kept : FKept) {
+    if (kept.second.bitmap) bytes += kept.second.bitmap->pixelCount() * sizeof(TColor32);
+  }
+  return bytes;
+}
+
+void TReplaceImagesCommand::swap() {
+  for (Swap& kept : FKept) kept.second = document().swapImage(kept.first, std::move(kept.second));
+}
+
+// Clear
+
+TSetEmptyFlagsCommand::TSetEmptyFlagsCommand(TSpriteDocument& document,
+                                             std::vector<TFlagChange> previous,
+                                             TSelectionChange selection)
+    : TEditCommand(document, stepName("Clear", previous.size()), std::move(selection)),
+      FKept(std::move(previous)) {}
+
+void TSetEmptyFlagsCommand::swap() { FKept = document().setEmptyFlags(FKept); }
+
+}  // namespace tess
