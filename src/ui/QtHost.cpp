@@ -76,7 +76,8 @@ void QtHost::presentMessage(const std::string& text, const std::string& caption,
 bool QtHost::presentQuestion(const std::string& text, const std::string& caption, TMsgIcon icon) {
   QMessageBox box(boxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
                   QMessageBox::Yes | QMessageBox::No, boxOwner(FMainWindow));
-  box.setDefaultButton(QMessageBox::Yes);
+  // Every question the editor asks risks the user's work or file on Yes; Enter must not.
+  box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }
 

@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "core/editorCore.h"
+#include "ui/EditHistory.h"
 #include "ui/TfrmFileProperties.h"
 #include "ui/TfrmMain.h"
 #include "ui/VersionCombo.h"
@@ -55,6 +56,16 @@ class TRunScope {
 bool isRegularFile(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(std::filesystem::path(path), error);
+}
+
+// Whether saving to `target` would replace a file other than `openFile`, the one being edited.
+bool replacesAnotherFile(const std::string& target, const std::string& openFile) {
+  std::error_code error;
+  const std::filesystem::path path(target);
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) return false;
+  if (openFile.empty()) return true;
+  const bool same = std::filesystem::equivalent(path, std::filesystem::path(openFile), error);
+  return error || !same;
 }
 
 bool isDirectory(const std::string& path) {
@@ -233,6 +244,12 @@ void TfrmFileDialog::btnExecuteClick() {
     host.showMessage("Its loading now", "Status", TMsgIcon::None);
     return;
   }
+  // Opening another file throws the edits away: the user says so first, or saves them.
+  if (!isSaving && mainWindow().core().unsavedChanges &&
+      !host.askYesNo("Are you sure you want close without saving?", "Files", TMsgIcon::Warning)) {
+    mainWindow().Save1Click();
+    return;
+  }
   if (animation) animation->setSpeed(kRunningSpeedPercent);
   const QString path = edtSpr->text();
   if (isSaving) {
@@ -256,6 +273,10 @@ void TfrmFileDialog::executeSave(const QString& path, int position) {
     host.showMessage("The Sprite File path doesnt exists!", kError, TMsgIcon::Error);
     return;
   }
+  if (replacesAnotherFile(fileName, core.currentFileName) &&
+      !host.askYesNo("The file already exists. Replace it?", "Files", TMsgIcon::Warning)) {
+    return;
+  }
 
   bool saved = false;
   {
@@ -267,6 +288,7 @@ void TfrmFileDialog::executeSave(const QString& path, int position) {
 
   if (saved) {
     stopAnimation();
+    main.history().markSaved();
     host.setMainTitle(formatTitle(version.name, false, fileName));
   } else {
     host.showMessage("Cannot save Sprite File!", kError, TMsgIcon::Error);

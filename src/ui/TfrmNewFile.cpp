@@ -56,6 +56,12 @@ void TfrmNewFile::Button1Click() {
     host.showMessage("Its loading now", "Status", TMsgIcon::None);
     return;
   }
+  // A new file throws the edits away: the user says so first, or saves them.
+  if (core.unsavedChanges &&
+      !host.askYesNo("Are you sure you want close without saving?", "Files", TMsgIcon::Warning)) {
+    main.Save1Click();
+    return;
+  }
   core.newFile(core.versions.at(static_cast<std::size_t>(position)));
   main.loadSprites();
   host.setMainTitle(formatTitle(core.currentVersion->name, false, core.currentFileName));

@@ -1,4 +1,6 @@
+#include <QCoreApplication>
 #include <QIcon>
+#include <QStringList>
 #include <csignal>
 
 #include "core/editorCore.h"
@@ -21,7 +23,10 @@ int main(int argc, char** argv) {
   tess::QtHost host;
   app.setErrorHost(&host);
   tess::QtFileChooser chooser;
-  const int status = tess::runEditor(host, chooser);
+  // The one argument is a sprite file to open, as a file manager passes it.
+  const QStringList arguments = QCoreApplication::arguments();
+  const QString file = arguments.size() > 1 ? arguments.at(1) : QString();
+  const int status = tess::runEditor(host, chooser, QString(), file);
   app.setErrorHost(nullptr);
   return status;
 }

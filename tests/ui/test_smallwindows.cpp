@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -16,6 +17,7 @@
 
 #include "UiTestSupport.h"
 #include "core/editorCore.h"
+#include "ui/EditHistory.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmFileDialog.h"
 #include "ui/TfrmFileProperties.h"
@@ -55,7 +57,8 @@ class SmallWindowsTest : public QObject {
  private slots:
   void newFileLayout();
   void newFileWithoutChoice();
-  void newFileDiscardsChangesWithoutAsking();
+  void newFileWithChangesAsksFirst_data();
+  void newFileWithChangesAsksFirst();
   void newFileRefusedWhileAFileIsBusy();
   void newAndOpenExcludeEachOther();
   void signatureTextTable();
@@ -118,26 +121,50 @@ void SmallWindowsTest::newFileWithoutChoice() {
   QCOMPARE(f.main->newDialog.data(), w);
 }
 
-void SmallWindowsTest::newFileDiscardsChangesWithoutAsking() {
+void SmallWindowsTest::newFileWithChangesAsksFirst_data() {
+  QTest::addColumn<bool>("yes");
+  QTest::newRow("Yes discards the changes") << true;
+  QTest::newRow("No keeps them and shows the save window") << false;
+}
+
+void SmallWindowsTest::newFileWithChangesAsksFirst() {
+  QFETCH(bool, yes);
   EditorFixture f;
   QVERIFY(f.openTestFile(8));
-  f.core.setModified();
-  QVERIFY(f.main->windowTitle().contains(QStringLiteral(" - Not saved!")));
+  f.main->SpriteListBox->selectionModel()->select(f.main->SpriteListBox->model()->index(2, 0),
+                                                  QItemSelectionModel::Select);
+  f.main->Clear1Click();
+  const std::string edited = title(f);
+  QVERIFY(QString::fromStdString(edited).contains(QStringLiteral(" - Not saved!")));
   f.main->New1Click();
   const QPointer<TfrmNewFile> w(f.main->newDialog.data());
   w->cmbVersion->setCurrentIndex(1);
   f.host.clearMessages();
+  f.host.answers = {yes};
   QTest::mouseClick(w->Button1, Qt::LeftButton);
-  QVERIFY(f.host.messages.empty());  // no question about the changes
-  QVERIFY(f.core.spriteFile.loaded);
-  QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{0});
-  QCOMPARE(listRows(f), 0);
-  QVERIFY(!f.core.unsavedChanges);
-  QCOMPARE(f.core.currentVersion->name, std::string("10.98"));
-  QCOMPARE(title(f), std::string("Tessaline (10.98) - file: "));
-  // The window closed itself.
-  QVERIFY(f.main->newDialog.isNull());
-  QTRY_VERIFY(w.isNull());
+  QCOMPARE(f.host.messages.size(), std::size_t{1});
+  QCOMPARE(f.host.messages[0].text, std::string("Are you sure you want close without saving?"));
+  QCOMPARE(f.host.messages[0].caption, std::string("Files"));
+  QCOMPARE(f.host.messages[0].icon, tess::TMsgIcon::Warning);
+  QVERIFY(f.host.messages[0].question);
+  if (yes) {
+    QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{0});
+    QCOMPARE(listRows(f), 0);
+    QVERIFY(!f.core.unsavedChanges);
+    QCOMPARE(title(f), std::string("Tessaline (10.98) - file: "));
+    QVERIFY(!f.main->history().canUndo());
+    QVERIFY(f.main->newDialog.isNull());
+    QTRY_VERIFY(w.isNull());
+    return;
+  }
+  // Nothing was thrown away: the edit is still there and can still be undone.
+  QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{8});
+  QVERIFY(f.core.spriteFile.Sprites[2]->isDUmmy);
+  QCOMPARE(listRows(f), 8);
+  QCOMPARE(title(f), edited);
+  QVERIFY(f.main->history().canUndo());
+  QVERIFY(!f.main->dialog.isNull());
+  QVERIFY(f.main->dialog->isSaving);
 }
 
 void SmallWindowsTest::newFileRefusedWhileAFileIsBusy() {
