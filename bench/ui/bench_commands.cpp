@@ -18,6 +18,7 @@
 #include "core/editorCore.h"
 #include "image/PNG.h"
 #include "sprite/TSpriteFile.h"
+#include "ui/EditHistory.h"
 #include "ui/FileChooser.h"
 #include "ui/QtHost.h"
 #include "ui/SpriteListModel.h"
@@ -68,6 +69,7 @@ class Editor {
   // Back to the 100,000 sprites with their rows, nothing selected.
   void reset() {
     core.spriteFile.Sprites.resize(kSprites);
+    main->history().reset();
     main->loadSprites();
     QApplication::processEvents();
   }

@@ -1,24 +1,37 @@
 #include "ui/EditCommands.h"
 
 #include <QItemSelectionModel>
+#include <algorithm>
 
 #include "core/spriteEdits.h"
 
 namespace tess {
 
-TSelectionChange::TSelectionChange(QItemSelectionModel* model, QItemSelection before,
-                                   QItemSelection after)
-    : FModel(model),
-      FBefore(std::move(before)),
-      FAfter(std::move(after)),
-      FChanges(FBefore != FAfter) {}
+namespace {
 
-void TSelectionChange::restoreBefore() const {
-  if (FChanges && FModel) FModel->select(FBefore, QItemSelectionModel::ClearAndSelect);
+TSelectionChange::Rows rowsOf(const QItemSelection& selection) {
+  TSelectionChange::Rows rows;
+  rows.reserve(static_cast<std::size_t>(selection.size()));
+  for (const QItemSelectionRange& range : selection) rows.emplace_back(range.top(), range.bottom());
+  return rows;
 }
 
-void TSelectionChange::restoreAfter() const {
-  if (FChanges && FModel) FModel->select(FAfter, QItemSelectionModel::ClearAndSelect);
+}  // namespace
+
+TSelectionChange::TSelectionChange(QItemSelectionModel* model, const QItemSelection& before,
+                                   const QItemSelection& after)
+    : FModel(model), FBefore(rowsOf(before)), FAfter(rowsOf(after)), FChanges(FBefore != FAfter) {}
+
+void TSelectionChange::restore(const Rows& rows) const {
+  if (!FChanges || !FModel) return;
+  const QAbstractItemModel* const model = FModel->model();
+  QItemSelection selection;
+  const int count = model->rowCount();
+  for (const auto& [first, last] : rows) {
+    if (first >= count) continue;
+    selection.select(model->index(first, 0), model->index(std::min(last, count - 1), 0));
+  }
+  FModel->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 QString stepName(const char* verb, std::size_t count) {

@@ -15,20 +15,26 @@ class QItemSelectionModel;
 
 namespace tess {
 
-// The selection before and after a step, for the steps that change it. Restoring it replaces the
-// whole selection, so rows a step removed are never left selected.
+// The selection before and after a step, for the steps that change it. It is kept as row
+// numbers: a selection holds persistent indexes, which the rows a step removes would invalidate.
+// Restoring replaces the whole selection, so rows a step removed are never left selected.
 class TSelectionChange {
  public:
-  TSelectionChange() = default;
-  TSelectionChange(QItemSelectionModel* model, QItemSelection before, QItemSelection after);
+  using Rows = std::vector<std::pair<int, int>>;  // first and last row of each range
 
-  void restoreBefore() const;
-  void restoreAfter() const;
+  TSelectionChange() = default;
+  TSelectionChange(QItemSelectionModel* model, const QItemSelection& before,
+                   const QItemSelection& after);
+
+  void restoreBefore() const { restore(FBefore); }
+  void restoreAfter() const { restore(FAfter); }
 
  private:
+  void restore(const Rows& rows) const;
+
   QPointer<QItemSelectionModel> FModel;
-  QItemSelection FBefore;
-  QItemSelection FAfter;
+  Rows FBefore;
+  Rows FAfter;
   bool FChanges = false;
 };
 
@@ -41,7 +47,7 @@ class TEditCommand : public QUndoCommand {
   void undo() final;
   void redo() final;
 
-  // The bytes of sprite images the step keeps to be able to go back or forth.
+  // The bytes the step keeps to be able to go back or forth: mostly sprite images.
   virtual std::size_t heldBytes() const noexcept = 0;
   // Lets go of what the step keeps; it must never be undone or redone again.
   virtual void release() noexcept = 0;
@@ -87,8 +93,10 @@ class TCloneSpritesCommand final : public TEditCommand {
   TCloneSpritesCommand(TSpriteDocument& document, std::vector<Source> sources,
                        TSelectionChange selection);
 
-  std::size_t heldBytes() const noexcept override { return 0; }
-  void release() noexcept override { FSources.clear(); }
+  std::size_t heldBytes() const noexcept override {
+    return FSources.capacity() * sizeof(Source);
+  }
+  void release() noexcept override { std::vector<Source>().swap(FSources); }
 
  protected:
   void undoEdit() override;
@@ -123,8 +131,10 @@ class TSetEmptyFlagsCommand final : public TEditCommand {
   TSetEmptyFlagsCommand(TSpriteDocument& document, std::vector<TFlagChange> previous,
                         TSelectionChange selection);
 
-  std::size_t heldBytes() const noexcept override { return 0; }
-  void release() noexcept override { FKept.clear(); }
+  std::size_t heldBytes() const noexcept override {
+    return FKept.capacity() * sizeof(TFlagChange);
+  }
+  void release() noexcept override { std::vector<TFlagChange>().swap(FKept); }
 
  protected:
   void undoEdit() override { swap(); }
