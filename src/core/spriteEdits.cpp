@@ -12,6 +12,13 @@ std::unique_ptr<TBitmap32> fitToSprite(TBitmap32& picture) {
   return bitmap;
 }
 
+std::unique_ptr<TSprite> spriteWithImage(std::unique_ptr<TBitmap32> image) {
+  auto sprite = std::make_unique<TSprite>();
+  sprite->isDUmmy = false;
+  sprite->bitmap = std::move(image);
+  return sprite;
+}
+
 std::unique_ptr<TSprite> copySprite(const TSprite& source, TDrawMode sourceMode) {
   auto copy = std::make_unique<TSprite>();
   copy->isDUmmy = source.isDUmmy || !source.bitmap;

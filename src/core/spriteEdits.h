@@ -16,6 +16,9 @@ inline constexpr std::size_t kSpriteImageBytes = kSpriteSide * kSpriteSide * siz
 // onto opaque black, cut to 32x32. The picture is drawn as an exact copy.
 [[nodiscard]] std::unique_ptr<TBitmap32> fitToSprite(TBitmap32& picture);
 
+// A sprite that shows `image`, which must be 32x32.
+[[nodiscard]] std::unique_ptr<TSprite> spriteWithImage(std::unique_ptr<TBitmap32> image);
+
 // The copy of a sprite that Clone appends, drawn as if the source image's draw mode were
 // `sourceMode`: in blend mode each pixel is blended over transparent white, in opaque mode it is
 // copied exactly. An empty source gives an empty copy without an image, even when it keeps a
