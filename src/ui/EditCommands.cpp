@@ -63,8 +63,8 @@ void TEditCommand::redo() {
 // Add
 
 TAppendSpritesCommand::TAppendSpritesCommand(TSpriteDocument& document, std::size_t count,
-                                             TSelectionChange selection)
-    : TEditCommand(document, stepName("Add", count), std::move(selection)), FCount(count) {}
+                                             TSelectionChange selection, const char* verb)
+    : TEditCommand(document, stepName(verb, count), std::move(selection)), FCount(count) {}
 
 std::size_t TAppendSpritesCommand::heldBytes() const noexcept {
   std::size_t bytes = 0;

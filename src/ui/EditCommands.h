@@ -67,7 +67,8 @@ class TEditCommand : public QUndoCommand {
 // same sprites again.
 class TAppendSpritesCommand final : public TEditCommand {
  public:
-  TAppendSpritesCommand(TSpriteDocument& document, std::size_t count, TSelectionChange selection);
+  TAppendSpritesCommand(TSpriteDocument& document, std::size_t count, TSelectionChange selection,
+                        const char* verb = "Add");
 
   std::size_t heldBytes() const noexcept override;
   void release() noexcept override { FTaken.clear(); }
@@ -93,9 +94,7 @@ class TCloneSpritesCommand final : public TEditCommand {
   TCloneSpritesCommand(TSpriteDocument& document, std::vector<Source> sources,
                        TSelectionChange selection);
 
-  std::size_t heldBytes() const noexcept override {
-    return FSources.capacity() * sizeof(Source);
-  }
+  std::size_t heldBytes() const noexcept override { return FSources.capacity() * sizeof(Source); }
   void release() noexcept override { std::vector<Source>().swap(FSources); }
 
  protected:
@@ -131,9 +130,7 @@ class TSetEmptyFlagsCommand final : public TEditCommand {
   TSetEmptyFlagsCommand(TSpriteDocument& document, std::vector<TFlagChange> previous,
                         TSelectionChange selection);
 
-  std::size_t heldBytes() const noexcept override {
-    return FKept.capacity() * sizeof(TFlagChange);
-  }
+  std::size_t heldBytes() const noexcept override { return FKept.capacity() * sizeof(TFlagChange); }
   void release() noexcept override { std::vector<TFlagChange>().swap(FKept); }
 
  protected:

@@ -1,6 +1,7 @@
 #include "ui/FileChooser.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 
 namespace tess {
 
@@ -65,6 +66,14 @@ QString QtFileChooser::folder(const QString& prompt, QWidget* owner) {
   // Folders only, no button for making a new one, and nothing preselected.
   return QFileDialog::getExistingDirectory(owner, prompt, QString(),
                                            QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
+}
+
+std::optional<int> QtFileChooser::number(const QString& title, const QString& label, int value,
+                                         int minimum, int maximum, QWidget* owner) {
+  bool ok = false;
+  const int chosen = QInputDialog::getInt(owner, title, label, value, minimum, maximum, 1, &ok);
+  if (!ok) return std::nullopt;
+  return chosen;
 }
 
 }  // namespace tess

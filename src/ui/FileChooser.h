@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QWidget;
 
@@ -32,6 +33,13 @@ class IFileChooser {
   virtual QString saveFile(TFileDialogSetup& setup) = 0;
   // The chosen folder; empty when cancelled.
   virtual QString folder(const QString& prompt, QWidget* owner) = 0;
+  // A whole number between `minimum` and `maximum`, offered as `value`; nullopt when cancelled.
+  // Choosers that have no such dialog take the value offered.
+  virtual std::optional<int> number(const QString& title, const QString& label, int value,
+                                    int minimum, int maximum, QWidget* owner) {
+    (void)title, (void)label, (void)minimum, (void)maximum, (void)owner;
+    return value;
+  }
 };
 
 // The real dialogs.
@@ -40,6 +48,8 @@ class QtFileChooser : public IFileChooser {
   QStringList openFiles(TFileDialogSetup& setup) override;
   QString saveFile(TFileDialogSetup& setup) override;
   QString folder(const QString& prompt, QWidget* owner) override;
+  std::optional<int> number(const QString& title, const QString& label, int value, int minimum,
+                            int maximum, QWidget* owner) override;
 };
 
 }  // namespace tess

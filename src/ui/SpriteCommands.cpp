@@ -4,11 +4,13 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QListView>
+#include <QProgressDialog>
 #include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "core/spriteEdits.h"
 #include "image/PNG.h"
 #include "image/imageFile.h"
+#include "image/spriteSheet.h"
 #include "sprite/TSprite.h"
 #include "sprite/TSpriteFile.h"
 #include "ui/EditCommands.h"
@@ -36,6 +39,9 @@ const char* const kErrorCaption = "Error!";
 const char* const kBusy = "Its loading now";
 const char* const kBusyCaption = "Status";
 const char* const kFolderPrompt = "Select the directory...";
+// Exports of this many sprites and more show their progress, moved on every few sprites.
+constexpr std::size_t kExportProgressFrom = 500;
+constexpr std::size_t kExportProgressStep = 16;
 
 std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -111,6 +117,7 @@ void TSpriteCommands::addFiles(const QStringList& Files) {
   // One picture serves every file of the command.
   TBitmap32 picture;
   std::vector<std::unique_ptr<TSprite>> sprites;
+  std::optional<bool> cutIntoTiles;
   const char* failure = nullptr;
   for (const QString& file : Files) {
     bool read = false;
@@ -124,10 +131,7 @@ void TSpriteCommands::addFiles(const QStringList& Files) {
       break;
     }
     try {
-      auto sprite = std::make_unique<TSprite>();
-      sprite->isDUmmy = false;
-      sprite->bitmap = fitToSprite(picture);
-      sprites.push_back(std::move(sprite));
+      spritesFromPicture(picture, cutIntoTiles, sprites);
     } catch (...) {
       failure = kCannotAdd;
       break;
@@ -138,8 +142,27 @@ void TSpriteCommands::addFiles(const QStringList& Files) {
   if (failure) FMain.host().showMessage(failure, kErrorCaption, TMsgIcon::Error);
 }
 
+void TSpriteCommands::spritesFromPicture(TBitmap32& picture, std::optional<bool>& cutIntoTiles,
+                                         std::vector<std::unique_ptr<TSprite>>& sprites) const {
+  const bool sheet = (picture.Width() > kSheetTile || picture.Height() > kSheetTile) &&
+                     isSheetSize(picture.Width(), picture.Height());
+  if (sheet && !cutIntoTiles) {
+    const int tiles = (picture.Width() / kSheetTile) * (picture.Height() / kSheetTile);
+    cutIntoTiles = FMain.host().askYesNo("Cut " + std::to_string(picture.Width()) + "x" +
+                                             std::to_string(picture.Height()) + " image into " +
+                                             std::to_string(tiles) + " sprites?",
+                                         "Add", TMsgIcon::None);
+  }
+  if (sheet && *cutIntoTiles) {
+    for (auto& tile : cutSheet(picture, false)) sprites.push_back(spriteWithImage(std::move(tile)));
+    return;
+  }
+  sprites.push_back(spriteWithImage(fitToSprite(picture)));
+}
+
 bool TSpriteCommands::appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
-                                 std::vector<TCloneSpritesCommand::Source>* cloneSources) {
+                                 std::vector<TCloneSpritesCommand::Source>* cloneSources,
+                                 const char* verb) {
   TSpriteDocument& document = core().document;
   QItemSelectionModel& selection = *FMain.SpriteListBox->selectionModel();
   const std::size_t count = sprites.size();
@@ -156,7 +179,7 @@ bool TSpriteCommands::appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
     FMain.history().push(
         new TCloneSpritesCommand(document, std::move(*cloneSources), std::move(change)));
   } else {
-    FMain.history().push(new TAppendSpritesCommand(document, count, std::move(change)));
+    FMain.history().push(new TAppendSpritesCommand(document, count, std::move(change), verb));
   }
   return true;
 }
@@ -278,8 +301,24 @@ void TSpriteCommands::Export1Click() {
   const std::vector<int> rows = FMain.getSelectedItems();
   const QString folder = FMain.chooser().folder(QString::fromLatin1(kFolderPrompt), nullptr);
   if (folder.isEmpty() || !stillEditable()) return;
-  for (const int row : rows) {
-    const TSprite* const sprite = spriteAtRow(row);
+  // A large export shows how far it is and can be cancelled; what was written stays.
+  std::unique_ptr<QProgressDialog> progress;
+  if (rows.size() >= kExportProgressFrom) {
+    progress = std::make_unique<QProgressDialog>(
+        QStringLiteral("Exporting %1 sprites...").arg(rows.size()), QStringLiteral("Cancel"), 0,
+        static_cast<int>(rows.size()), &FMain);
+    progress->setWindowTitle(QStringLiteral("Export"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(FMain.progressDelayMs);
+    progress->setAutoReset(false);
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (progress) {
+      if (i % kExportProgressStep == 0) progress->setValue(static_cast<int>(i));
+      // The progress window lets events through; the file may have changed meanwhile.
+      if (progress->wasCanceled() || !stillEditable()) break;
+    }
+    const TSprite* const sprite = spriteAtRow(rows[i]);
     if (!sprite || sprite->isDUmmy || !sprite->bitmap) continue;
     savePngFile(*sprite->bitmap, nativePath(exportPath(folder, sprite->ID())));
   }

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ui/EditCommands.h"
@@ -31,13 +32,25 @@ class TSpriteCommands {
   void Clear1Click();
   void Clear2Click();
 
+  // Whether a command may run now: false while the sprite file is busy (with a message) or when
+  // no file is loaded (with "No file open!" for the File-menu forms).
+  bool mayRun(bool fileMenu) const;
+  // Appends `sprites` as one step of the history (a Clone of `cloneSources`, else a step named
+  // after `verb`) and selects their rows in addition to the selection there was. False, with
+  // nothing appended, when they could not be appended.
+  bool appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
+                  std::vector<TCloneSpritesCommand::Source>* cloneSources,
+                  const char* verb = "Add");
+  // The sprites Add makes of a picture: one, fitted to 32x32; or, for a picture larger than
+  // 32x32 whose sides are multiples of 32, its tiles when the user agrees. The question comes
+  // once per command: `cutIntoTiles` keeps the answer.
+  void spritesFromPicture(TBitmap32& picture, std::optional<bool>& cutIntoTiles,
+                          std::vector<std::unique_ptr<TSprite>>& sprites) const;
+
  private:
   enum class TReadOutcome { Replaced, NotRead, Reported };
 
   TEditorCore& core() const noexcept;
-  // Whether a command may run now: false while the sprite file is busy (with a message) or when
-  // no file is loaded (with "No file open!" for the File-menu forms).
-  bool mayRun(bool fileMenu) const;
   // After a modal dialog: whether the file is still loaded and idle.
   bool stillEditable() const noexcept;
   TSprite* spriteAtRow(int row) const noexcept;
@@ -46,11 +59,6 @@ class TSpriteCommands {
 
   void addFromDialog(bool fileMenu);
   void addFiles(const QStringList& Files);
-  // Appends `sprites` as one step of the history (a Clone of `cloneSources`, else an Add) and
-  // selects their rows in addition to the selection there was. False, with nothing appended,
-  // when they could not be appended.
-  bool appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
-                  std::vector<TCloneSpritesCommand::Source>* cloneSources);
   // Reads `file` as a new image for `sprite`, fitted to 32x32, into `image`. An error raised by
   // the reader goes to the general error report.
   TReadOutcome readImage(const TSprite& sprite, const QString& file,

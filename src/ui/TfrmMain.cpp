@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -14,11 +16,13 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStyleOptionMenuItem>
+#include <QUrl>
 #include <algorithm>
 #include <charconv>
 #include <exception>
@@ -27,6 +31,7 @@
 
 #include "core/editorCore.h"
 #include "sprite/TSpriteFile.h"
+#include "ui/BulkCommands.h"
 #include "ui/EditHistory.h"
 #include "ui/QtHost.h"
 #include "ui/ShortcutFilter.h"
@@ -142,6 +147,8 @@ TfrmMain::TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidg
   FHost.attachMainWindow(this);
   FHistory = new TEditHistory(this);
   FCommands = std::make_unique<TSpriteCommands>(*this);
+  FBulk = std::make_unique<TBulkCommands>(*this, *FCommands);
+  setAcceptDrops(true);
 
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -265,6 +272,13 @@ void TfrmMain::buildMenus() {
                        Qt::CTRL | Qt::Key_S, ":/images/menu-save.png");
   Add2 = withShortcut(addCommand(File1, QStringLiteral("Add"), &TfrmMain::Add2Click),
                       Qt::CTRL | Qt::Key_A, nullptr);
+  ImportSheet1 =
+      addCommand(File1, QStringLiteral("Import sprite sheet..."), &TfrmMain::ImportSheet1Click);
+  SkipTransparentTiles1 = File1->addAction(QStringLiteral("Skip transparent tiles on import"));
+  SkipTransparentTiles1->setCheckable(true);
+  SkipTransparentTiles1->setChecked(FBulk->skipTransparentTiles);
+  connect(SkipTransparentTiles1, &QAction::toggled, this,
+          [this](bool checked) { FBulk->skipTransparentTiles = checked; });
   SelectedItems1 = File1->addMenu(QStringLiteral("Selected Items"));
   Replace1 =
       withShortcut(addCommand(SelectedItems1, QStringLiteral("Replace"), &TfrmMain::Replace1Click),
@@ -272,6 +286,8 @@ void TfrmMain::buildMenus() {
   Export1 =
       withShortcut(addCommand(SelectedItems1, QStringLiteral("Export"), &TfrmMain::Export1Click),
                    Qt::CTRL | Qt::Key_E, nullptr);
+  ExportSheet1 = addCommand(SelectedItems1, QStringLiteral("Export as sprite sheet..."),
+                            &TfrmMain::ExportSheet1Click);
   Clone1 = withShortcut(addCommand(SelectedItems1, QStringLiteral("Clone"), &TfrmMain::Clone1Click),
                         Qt::CTRL | Qt::Key_C, nullptr);
   Clear1 = withShortcut(addCommand(SelectedItems1, QStringLiteral("Clear"), &TfrmMain::Clear1Click),
@@ -287,6 +303,23 @@ void TfrmMain::buildMenus() {
   Redo1 = addCommand(Edit1, QStringLiteral("Redo"), &TfrmMain::Redo1Click);
   Redo1->setShortcuts(
       {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  Edit1->addSeparator();
+  CopyImage1 = addCommand(Edit1, QStringLiteral("Copy image"), &TfrmMain::CopyImage1Click);
+  CopyImage1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
+  Paste1 = addCommand(Edit1, QStringLiteral("Paste"), &TfrmMain::Paste1Click);
+  Paste1->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+  Edit1->addSeparator();
+  SelectAll1 = addCommand(Edit1, QStringLiteral("Select all"), &TfrmMain::SelectAll1Click);
+  SelectAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Slash));
+  SelectNone1 = addCommand(Edit1, QStringLiteral("Select none"), &TfrmMain::SelectNone1Click);
+  SelectNone1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backslash));
+  InvertSelection1 =
+      addCommand(Edit1, QStringLiteral("Invert selection"), &TfrmMain::InvertSelection1Click);
+  InvertSelection1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  SelectDuplicates1 =
+      addCommand(Edit1, QStringLiteral("Select duplicates"), &TfrmMain::SelectDuplicates1Click);
+  SelectEmpty1 = addCommand(Edit1, QStringLiteral("Select empty"), &TfrmMain::SelectEmpty1Click);
   connect(FHistory, &TEditHistory::changed, this, &TfrmMain::updateEditMenu);
   connect(FHistory, &TEditHistory::cleanChanged, this,
           [this](bool clean) { FCore.setUnsaved(!clean); });
@@ -555,6 +588,31 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     event->ignore();
   }
 }
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  QStringList files;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) files << url.toLocalFile();
+  }
+  event->acceptProposedAction();
+  if (files.isEmpty()) return;
+  guarded([&] { dropFiles(files); });
+}
+
+void TfrmMain::dropFiles(const QStringList& files) { FBulk->dropFiles(files); }
+void TfrmMain::CopyImage1Click() { FBulk->CopyImage1Click(); }
+void TfrmMain::Paste1Click() { FBulk->Paste1Click(); }
+void TfrmMain::SelectAll1Click() { FBulk->SelectAll1Click(); }
+void TfrmMain::SelectNone1Click() { FBulk->SelectNone1Click(); }
+void TfrmMain::InvertSelection1Click() { FBulk->InvertSelection1Click(); }
+void TfrmMain::SelectDuplicates1Click() { FBulk->SelectDuplicates1Click(); }
+void TfrmMain::SelectEmpty1Click() { FBulk->SelectEmpty1Click(); }
+void TfrmMain::ImportSheet1Click() { FBulk->ImportSheet1Click(); }
+void TfrmMain::ExportSheet1Click() { FBulk->ExportSheet1Click(); }
 
 void TfrmMain::Add2Click() { FCommands->Add2Click(); }
 void TfrmMain::Add1Click() { FCommands->Add1Click(); }

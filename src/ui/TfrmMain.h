@@ -20,6 +20,7 @@ class QPushButton;
 namespace tess {
 
 class QtHost;
+class TBulkCommands;
 class TEditHistory;
 class TEditorCore;
 class TSprite;
@@ -92,9 +93,24 @@ class TfrmMain : public QMainWindow {
   // The Edit menu. While a load or save runs they are refused like the editing commands.
   void Undo1Click();
   void Redo1Click();
+  void CopyImage1Click();
+  void Paste1Click();
+  void SelectAll1Click();
+  void SelectNone1Click();
+  void InvertSelection1Click();
+  void SelectDuplicates1Click();
+  void SelectEmpty1Click();
+  // Sprite sheets in and out.
+  void ImportSheet1Click();
+  void ExportSheet1Click();
+  // Files dropped on the window: the images among them are appended as Add does.
+  void dropFiles(const QStringList& files);
   // Opens `fileName` as the open window does with "Auto detect", with the same messages when it
   // fails; the program's command line hands its file here.
   void openFromCommandLine(const QString& fileName);
+
+  // How long a long command (a large export, a sheet import) runs before it shows its progress.
+  int progressDelayMs = 500;
 
   // The row under the last right-button press on the list, or -1.
   int itemIndex = 0;
@@ -139,6 +155,16 @@ class TfrmMain : public QMainWindow {
   QAction* About1 = nullptr;
   QAction* Undo1 = nullptr;
   QAction* Redo1 = nullptr;
+  QAction* CopyImage1 = nullptr;
+  QAction* Paste1 = nullptr;
+  QAction* SelectAll1 = nullptr;
+  QAction* SelectNone1 = nullptr;
+  QAction* InvertSelection1 = nullptr;
+  QAction* SelectDuplicates1 = nullptr;
+  QAction* SelectEmpty1 = nullptr;
+  QAction* ImportSheet1 = nullptr;
+  QAction* SkipTransparentTiles1 = nullptr;  // checked: a sheet import leaves such tiles out
+  QAction* ExportSheet1 = nullptr;
   QAction* Add1 = nullptr;
   QAction* Substituir1 = nullptr;
   QAction* Exportar1 = nullptr;
@@ -147,6 +173,8 @@ class TfrmMain : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormClose
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void FormCreate(const QString& appDirectory);
@@ -169,6 +197,7 @@ class TfrmMain : public QMainWindow {
   IFileChooser& FChooser;
   TEditHistory* FHistory = nullptr;
   std::unique_ptr<TSpriteCommands> FCommands;
+  std::unique_ptr<TBulkCommands> FBulk;
   TShortcutFilter* FShortcuts = nullptr;
 };
 
