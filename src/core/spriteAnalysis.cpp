@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
 #include <utility>
 
 #include "core/spriteEdits.h"
@@ -18,21 +17,28 @@ inline std::uint32_t canonical(std::uint32_t pixel) noexcept {
   return (pixel >> 24) != 0 ? pixel : 0;
 }
 
-// A 64-bit hash of the canonical pixels, in four independent lanes so that the multiplications
-// overlap; it only has to spread images well, every match is compared in full afterwards.
+// A 64-bit hash of the canonical pixels. The pixels are made canonical in a block that the
+// compiler can vectorise, then mixed in eight independent lanes so that the multiplications
+// overlap; the hash only has to spread images well, every match is compared in full.
 std::uint64_t imageHash(const TColor32* pixels) noexcept {
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  std::uint64_t lanes[4] = {1, 2, 3, 4};
-  for (std::size_t i = 0; i < kPixels; i += 8) {
-    for (std::size_t lane = 0; lane < 4; ++lane) {
-      const std::uint64_t word = std::uint64_t{canonical(pixels[i + 2 * lane])} |
-                                 std::uint64_t{canonical(pixels[i + 2 * lane + 1])} << 32;
+  constexpr std::size_t kLanes = 8;
+  alignas(16) std::uint32_t canon[kPixels];
+  for (std::size_t i = 0; i < kPixels; ++i) {
+    canon[i] = pixels[i] & (0u - static_cast<std::uint32_t>(pixels[i] > 0x00FFFFFFu));
+  }
+  std::uint64_t lanes[kLanes];
+  for (std::size_t lane = 0; lane < kLanes; ++lane) lanes[lane] = lane + 1;
+  for (std::size_t i = 0; i < kPixels; i += 2 * kLanes) {
+    for (std::size_t lane = 0; lane < kLanes; ++lane) {
+      std::uint64_t word;
+      std::memcpy(&word, canon + i + 2 * lane, sizeof(word));
       lanes[lane] = (lanes[lane] ^ word) * kMultiplier;
       lanes[lane] ^= lanes[lane] >> 29;
     }
   }
   std::uint64_t hash = lanes[0];
-  for (std::size_t lane = 1; lane < 4; ++lane) hash = (hash ^ lanes[lane]) * kMultiplier;
+  for (std::size_t lane = 1; lane < kLanes; ++lane) hash = (hash ^ lanes[lane]) * kMultiplier;
   return hash ^ (hash >> 32);
 }
 
@@ -62,41 +68,35 @@ bool showsNothing(const TSprite& sprite) noexcept {
 
 TDuplicateGroups findDuplicates(std::span<const std::unique_ptr<TSprite>> sprites) {
   constexpr std::uint32_t kNone = UINT32_MAX;
-  // Distinct images so far, and the image each sprite has; a hash leads to the first image with
-  // it, and the rare other images with the same hash wait in `sharedHash`.
+  // Distinct images so far, how many sprites show each, and the image each sprite shows. An open
+  // table of hashes leads to the images; images with the same hash lie further along it.
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint32_t image = kNone;
+  };
+  std::size_t capacity = 16;
+  while (capacity < 2 * sprites.size()) capacity *= 2;
+  std::vector<Slot> table(capacity);
+  const std::size_t mask = capacity - 1;
   std::vector<const TColor32*> images;
   std::vector<std::uint32_t> members;
   std::vector<std::uint32_t> imageOfSprite(sprites.size(), kNone);
-  std::unordered_map<std::uint64_t, std::uint32_t> firstWithHash;
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> sharedHash;
-  firstWithHash.reserve(sprites.size());
   for (std::size_t k = 0; k < sprites.size(); ++k) {
     const TColor32* const image = sprites[k] ? imageOf(*sprites[k]) : nullptr;
     if (!image) continue;
     const std::uint64_t hash = imageHash(image);
-    const auto next = static_cast<std::uint32_t>(images.size());
-    auto [entry, fresh] = firstWithHash.try_emplace(hash, next);
-    std::uint32_t found = kNone;
-    if (!fresh) {
-      if (sameImage(images[entry->second], image)) {
-        found = entry->second;
-      } else {
-        for (const auto& [otherHash, other] : sharedHash) {
-          if (otherHash == hash && sameImage(images[other], image)) {
-            found = other;
-            break;
-          }
-        }
-        if (found == kNone) sharedHash.emplace_back(hash, next);
-      }
+    std::size_t at = static_cast<std::size_t>(hash) & mask;
+    while (table[at].image != kNone &&
+           (table[at].hash != hash || !sameImage(images[table[at].image], image))) {
+      at = (at + 1) & mask;
     }
-    if (found == kNone) {
-      found = next;
+    if (table[at].image == kNone) {
+      table[at] = {hash, static_cast<std::uint32_t>(images.size())};
       images.push_back(image);
       members.push_back(0);
     }
-    ++members[found];
-    imageOfSprite[k] = found;
+    ++members[table[at].image];
+    imageOfSprite[k] = table[at].image;
   }
 
   // The groups in the order of their first member, each in ID order.
