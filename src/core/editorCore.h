@@ -32,14 +32,14 @@ class TEditorCore {
   bool initEditor(const std::string& executableDir);
   // Reads appPath + "config.ini" into `versions`. On failure the catalog held before stays
   // (empty at start-up) and catalogError() says why.
-  bool loadVersions();
+  [[nodiscard]] bool loadVersions();
 
   // new, open and save refuse (false, nothing changed) while the sprite file is busy with a
   // load or save: starting one would free or rewrite the sprites under the running operation.
   // saveFile also refuses above 65500 sprites for a version with 16-bit counts, with a message.
   bool newFile(const TVersionInfo& version);
-  bool openFile(const std::string& fileName, const TVersionInfo& version);
-  bool saveFile(const std::string& fileName, const TVersionInfo& version);
+  [[nodiscard]] bool openFile(const std::string& fileName, const TVersionInfo& version);
+  [[nodiscard]] bool saveFile(const std::string& fileName, const TVersionInfo& version);
   // Sets the unsaved flag and puts title() on the main window.
   void setModified();
   // Sets or clears the unsaved flag and puts title() on the main window; the edit history calls
