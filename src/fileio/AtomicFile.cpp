@@ -93,6 +93,30 @@ std::string nameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Links followed before a chain is taken for a loop, as the kernel does.
+constexpr int kMaxLinkHops = 40;
+
+// The name a chain of symbolic links starting at `path` ends in when its last link points to
+// nothing; `path` itself when the chain is too long or cannot be read.
+std::string danglingEnd(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0) return current;
+    if (!S_ISLNK(info.st_mode)) return path;
+    std::vector<char> buffer(static_cast<std::size_t>(PATH_MAX) + 1);
+    const ssize_t length = ::readlink(current.c_str(), buffer.data(), buffer.size() - 1);
+    if (length <= 0) return path;
+    std::string next(buffer.data(), static_cast<std::size_t>(length));
+    if (next.front() != '/') {
+      const auto slash = current.find_last_of('/');
+      if (slash != std::string::npos) next = current.substr(0, slash + 1) + next;
+    }
+    current = std::move(next);
+  }
+  return path;
+}
+
 // A symbolic link is followed, so that saving through it replaces the file it points to rather
 // than the link itself. `info` receives what stat() says of the result, and `exists` whether it
 // said anything.
@@ -104,6 +128,10 @@ std::string resolveTarget(const std::string& path, struct stat& info, bool& exis
   if (resolved != nullptr) {
     result = resolved;
     std::free(resolved);
+  } else if (errno == ENOENT) {
+    // A link to a file that does not exist yet: the file is made where the link points, and
+    // the link stays, as writing through it would do.
+    result = danglingEnd(path);
   }
   exists = ::stat(result.c_str(), &info) == 0;
   return result;
@@ -232,27 +260,32 @@ int openUnnamed(const std::string& folder) noexcept {
 #endif
 }
 
+}  // namespace
+
 // Gives the unnamed file `fd` the name `path`; fails with EEXIST when the name is taken. The
 // link goes through /proc, which needs no privilege.
-int linkUnnamed(int fd, const std::string& path) noexcept {
+int detail::linkUnnamed(int fd, const std::string& path) noexcept {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
 }
 
+namespace {
+
 // Publishes the unnamed, fully written file `fd` as `target`, replacing what is there in one
 // rename. False when the file system cannot link it, before anything has changed.
 bool publishUnnamed(int fd, const std::string& folder, const std::string& name,
-                    const std::string& target, const std::string& path) {
-  if (linkUnnamed(fd, target) == 0) return true;
+                    const std::string& target, const std::string& path, detail::LinkUnnamed link) {
+  if (link(fd, target) == 0) return true;
   if (errno != EEXIST) return false;
   // The target exists: the file gets a temporary name first and is renamed over it.
   TemporaryNames names(folder, name);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     TemporaryName temporary(names.next());
-    if (linkUnnamed(fd, temporary.path()) != 0) {
+    if (link(fd, temporary.path()) != 0) {
       temporary.commit();  // not ours to remove
       if (errno == EEXIST) continue;
-      fail("Cannot write", path, errno);
+      // Linking is not possible after all; nothing has changed yet.
+      return false;
     }
     if (::rename(temporary.path().c_str(), target.c_str()) != 0)
       fail("Cannot replace", path, errno);
@@ -273,6 +306,11 @@ void syncFolder(const std::string& folder) noexcept {
 
 void writeFileAtomically(const std::string& path, const void* data, std::size_t size,
                          bool durable) {
+  detail::writeFileAtomically(path, data, size, durable, &detail::linkUnnamed);
+}
+
+void detail::writeFileAtomically(const std::string& path, const void* data, std::size_t size,
+                                 bool durable, LinkUnnamed link) {
   if (path.empty()) throw std::runtime_error("Cannot write a file without a name");
   struct stat existing {};
   bool exists = false;
@@ -298,7 +336,7 @@ void writeFileAtomically(const std::string& path, const void* data, std::size_t 
         const FileSizeSignalGuard guard;
         writeAll(unnamed.get(), data, size, path);
       }
-      if (publishUnnamed(unnamed.get(), folder, name, target, path)) {
+      if (publishUnnamed(unnamed.get(), folder, name, target, path, link)) {
         if (unnamed.close() != 0) fail("Cannot close", path, errno);
         return;
       }

@@ -32,4 +32,18 @@ void removeStaleTemporaries(const std::string& path) noexcept;
 
 inline constexpr std::size_t kSweepFromBytes = 256 * 1024;
 
+namespace detail {
+
+// Gives an unnamed file, open as `fd`, the name `path`: 0, or -1 with errno set (EEXIST when the
+// name is taken), as linkat() reports.
+using LinkUnnamed = int (*)(int fd, const std::string& path) noexcept;
+int linkUnnamed(int fd, const std::string& path) noexcept;
+
+// writeFileAtomically with the step that names an unnamed file given by the caller, so that a
+// file system where that step fails can be stood in for.
+void writeFileAtomically(const std::string& path, const void* data, std::size_t size, bool durable,
+                         LinkUnnamed link);
+
+}  // namespace detail
+
 }  // namespace tess
