@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < parsed.size(); ++i) {
       require(parsed[i].name == versions[i].name &&
                   parsed[i].spriteSignature == versions[i].spriteSignature &&
-                  parsed[i].sprite32 == versions[i].sprite32,
+                  parsed[i].sprite32 == versions[i].sprite32 &&
+                  parsed[i].alpha == versions[i].alpha,
               "file and text give the same entries");
     }
   }

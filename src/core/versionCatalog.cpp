@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view kSignatureKey = "SPRSignature";
 constexpr std::string_view kSprite32Key = "sprite32";
+constexpr std::string_view kAlphaKey = "alpha";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 bool isBlank(char c) noexcept {
@@ -83,7 +84,8 @@ std::optional<std::int64_t> parseIniInteger(std::string_view text) noexcept {
   return negative ? -magnitude : magnitude;
 }
 
-bool sprite32From(const std::optional<std::string>& text) noexcept {
+// A switch key ("sprite32", "alpha"): on when the integer's lowest 8 bits are not all zero.
+bool switchFrom(const std::optional<std::string>& text) noexcept {
   const auto value = text ? parseIniInteger(*text) : std::nullopt;
   return value && (static_cast<std::uint64_t>(*value) & 0xFFu) != 0;
 }
@@ -92,6 +94,7 @@ struct SectionValues {
   std::string name;
   std::optional<std::string> signature;
   std::optional<std::string> sprite32;
+  std::optional<std::string> alpha;
 };
 
 void fail(std::string* reason, std::string text) {
@@ -141,7 +144,7 @@ bool layOut(std::string_view text, std::vector<SectionValues>& sections, std::st
         return false;
       }
       forInih += '[' + std::to_string(sections.size()) + "]\n";
-      sections.push_back({std::string(name), std::nullopt, std::nullopt});
+      sections.push_back({std::string(name), std::nullopt, std::nullopt, std::nullopt});
       continue;
     }
     // inih drops a comment that follows a blank; doing it here first keeps the line short.
@@ -181,6 +184,8 @@ int onIniValue(void* user, const char* section, const char* key, const char* val
     if (!values.signature) values.signature = value;
   } else if (sameKey(key, kSprite32Key)) {
     if (!values.sprite32) values.sprite32 = value;
+  } else if (sameKey(key, kAlphaKey)) {
+    if (!values.alpha) values.alpha = value;
   }
   return 1;
 }
@@ -215,8 +220,8 @@ bool parseVersionCatalog(std::string_view text, std::vector<TVersionInfo>& versi
       fail(reason, "Error: Invalid SPR Signature! ");
       return false;
     }
-    versions.push_back(
-        {static_cast<std::int32_t>(*signature), section.name, sprite32From(section.sprite32)});
+    versions.push_back({static_cast<std::int32_t>(*signature), section.name,
+                        switchFrom(section.sprite32), switchFrom(section.alpha)});
   }
   return true;
 }

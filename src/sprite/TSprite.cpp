@@ -27,7 +27,7 @@ constexpr std::size_t kSpritePixels = 1024;
 constexpr std::size_t kRecordHeader = 5;  // colour key and data size
 // The RGB writers store whole words and may write this far past their end.
 constexpr std::size_t kRecordSlack = 4;
-static_assert(kSpriteRecordRoom >= kRecordHeader + 512 * 4 + 513 * 3 + kRecordSlack);
+static_assert(kSpriteRecordRoom >= kRecordHeader + 512 * 4 + 513 * 4 + kRecordSlack);
 
 inline std::uint32_t le32(const std::uint8_t* p) noexcept {
   return p[0] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
@@ -73,6 +73,38 @@ __attribute__((target("ssse3"))) void decodeRunShuffled(const std::uint8_t* rgb,
 }
 #endif
 
+// Red, green, blue and alpha bytes, read as one little-endian word, as a pixel. Alpha 0 is the
+// one transparent pixel there is, whatever colour the file gives it.
+inline TColor32 fromRgbaWord(std::uint32_t v) noexcept {
+  if ((v >> 24) == 0) return clTransparentWhite32;
+  return (v & 0xFF00FF00u) | (v & 0xFFu) << 16 | (v >> 16 & 0xFFu);
+}
+
+void decodeRgbaRunScalar(const std::uint8_t* rgba, std::size_t count, TColor32* out) noexcept {
+  for (std::size_t n = 0; n < count; ++n) out[n] = fromRgbaWord(le32(rgba + 4 * n));
+}
+
+#if defined(TESS_RGB_SHUFFLE)
+__attribute__((target("ssse3"))) void decodeRgbaRunShuffled(const std::uint8_t* rgba,
+                                                            std::size_t count,
+                                                            TColor32* out) noexcept {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i white = _mm_set1_epi32(static_cast<int>(clTransparentWhite32));
+  const __m128i zero = _mm_setzero_si128();
+  std::size_t n = 0;
+  for (; n + 4 <= count; n += 4) {
+    const __m128i pixels =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba + 4 * n)), order);
+    const __m128i transparent = _mm_cmpeq_epi32(_mm_and_si128(pixels, alpha), zero);
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(out + n),
+        _mm_or_si128(_mm_andnot_si128(transparent, pixels), _mm_and_si128(transparent, white)));
+  }
+  decodeRgbaRunScalar(rgba + 4 * n, count - n, out + n);
+}
+#endif
+
 // The red, green and blue bytes of a pixel, in that order, as the low three bytes of a
 // little-endian word: storing the whole word and advancing by 3 writes one pixel.
 inline void putRgb(std::uint8_t* out, TColor32 pixel) noexcept {
@@ -94,6 +126,39 @@ std::uint8_t* putRgbRunScalar(std::uint8_t* out, const TColor32* pixels,
   for (std::size_t n = 0; n < count; ++n, out += 3) putRgb(out, pixels[n]);
   return out;
 }
+
+// A pixel as its red, green, blue and alpha bytes, in that order.
+inline void putRgba(std::uint8_t* out, TColor32 pixel) noexcept {
+  const std::uint32_t v = (pixel & 0xFF00FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
+  out[0] = static_cast<std::uint8_t>(v);
+  out[1] = static_cast<std::uint8_t>(v >> 8);
+  out[2] = static_cast<std::uint8_t>(v >> 16);
+  out[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+// `raise` is or-ed into every pixel: 0xFF000000 stores every coloured pixel opaque.
+std::uint8_t* putRgbaRunScalar(std::uint8_t* out, const TColor32* pixels, std::size_t count,
+                               TColor32 raise) noexcept {
+  for (std::size_t n = 0; n < count; ++n, out += 4) putRgba(out, pixels[n] | raise);
+  return out;
+}
+
+#if defined(TESS_RGB_SHUFFLE)
+__attribute__((target("ssse3"))) std::uint8_t* putRgbaRunShuffled(std::uint8_t* out,
+                                                                  const TColor32* pixels,
+                                                                  std::size_t count,
+                                                                  TColor32 raise) noexcept {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+  const __m128i raised = _mm_set1_epi32(static_cast<int>(raise));
+  std::size_t n = 0;
+  for (; n + 4 <= count; n += 4, out += 16) {
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + n));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_or_si128(_mm_shuffle_epi8(four, order), raised));
+  }
+  return putRgbaRunScalar(out, pixels + n, count - n, raise);
+}
+#endif
 
 #if defined(TESS_RGB_SHUFFLE)
 // The same, four pixels to a byte shuffle, on processors that have one (nearly all x86-64 ones).
@@ -117,28 +182,67 @@ const bool kHasShuffle = [] {
 }();
 #endif
 
-void decodeRun(const std::uint8_t* rgb, std::size_t count, std::size_t readable,
-               TColor32* out) noexcept {
-#if defined(TESS_RGB_SHUFFLE)
-  if (kHasShuffle) return decodeRunShuffled(rgb, count, readable, out);
-#endif
-  decodeRunScalar(rgb, count, readable, out);
+bool useFastLoops(TSprCodecPath path) noexcept {
+  return path == TSprCodecPath::Fastest && sprFastPathAvailable();
 }
 
-std::uint8_t* putRgbRun(std::uint8_t* out, const TColor32* pixels, std::size_t count) noexcept {
+// `count` pixels of `PixelBytes` bytes each, from `at`, where `readable` bytes may be read.
+template <std::size_t PixelBytes>
+void decodeRun(const std::uint8_t* at, std::size_t count, std::size_t readable, TColor32* out,
+               [[maybe_unused]] bool fast) noexcept {
+  if constexpr (PixelBytes == 3) {
 #if defined(TESS_RGB_SHUFFLE)
-  if (kHasShuffle) return putRgbRunShuffled(out, pixels, count);
+    if (fast) return decodeRunShuffled(at, count, readable, out);
 #endif
-  return putRgbRunScalar(out, pixels, count);
+    decodeRunScalar(at, count, readable, out);
+  } else {
+    static_assert(PixelBytes == 4);
+#if defined(TESS_RGB_SHUFFLE)
+    if (fast) return decodeRgbaRunShuffled(at, count, out);
+#endif
+    decodeRgbaRunScalar(at, count, out);
+  }
+}
+
+// Writes `count` pixels of `PixelBytes` bytes each; returns the end. May store up to
+// kRecordSlack bytes past it.
+template <std::size_t PixelBytes>
+std::uint8_t* putRun(std::uint8_t* out, const TColor32* pixels, std::size_t count,
+                     [[maybe_unused]] bool fast, [[maybe_unused]] TColor32 raise) noexcept {
+  if constexpr (PixelBytes == 3) {
+#if defined(TESS_RGB_SHUFFLE)
+    if (fast) return putRgbRunShuffled(out, pixels, count);
+#endif
+    return putRgbRunScalar(out, pixels, count);
+  } else {
+    static_assert(PixelBytes == 4);
+#if defined(TESS_RGB_SHUFFLE)
+    if (fast) return putRgbaRunShuffled(out, pixels, count, raise);
+#endif
+    return putRgbaRunScalar(out, pixels, count, raise);
+  }
 }
 
 // Bit b of word w is set when pixel 64 * w + b is coloured (alpha not 0). Runs are then found a
 // word at a time instead of a pixel at a time.
 using TColouredMask = std::array<std::uint64_t, kSpritePixels / 64>;
 
-TColouredMask colouredMask(const TColor32* pixels) noexcept {
+TColouredMask colouredMaskScalar(const TColor32* pixels) noexcept {
   TColouredMask mask;
+  for (std::size_t w = 0; w < mask.size(); ++w) {
+    std::uint64_t bits = 0;
+    for (std::size_t b = 0; b < 64; ++b) {
+      bits |= std::uint64_t{AlphaOf(pixels[64 * w + b]) != 0} << b;
+    }
+    mask[w] = bits;
+  }
+  return mask;
+}
+
+TColouredMask colouredMask(const TColor32* pixels, [[maybe_unused]] bool fast) noexcept {
 #if defined(__SSE2__)
+  if (!fast) return colouredMaskScalar(pixels);
+  TColouredMask mask;
   const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   const __m128i zero = _mm_setzero_si128();
   const auto transparent4 = [&](const TColor32* p) {
@@ -158,16 +262,10 @@ TColouredMask colouredMask(const TColor32* pixels) noexcept {
     }
     mask[w] = bits;
   }
-#else
-  for (std::size_t w = 0; w < mask.size(); ++w) {
-    std::uint64_t bits = 0;
-    for (std::size_t b = 0; b < 64; ++b) {
-      bits |= std::uint64_t{AlphaOf(pixels[64 * w + b]) != 0} << b;
-    }
-    mask[w] = bits;
-  }
-#endif
   return mask;
+#else
+  return colouredMaskScalar(pixels);
+#endif
 }
 
 // The first pixel from `i` on that is coloured (or transparent, when `coloured` is false), or
@@ -190,9 +288,10 @@ void writeTableEntry(TNStream& stream, std::size_t entryPosition, std::uint32_t 
 // Encodes 1024 pixels as a record (colour key, data size, run pairs) into `record`; returns its
 // length and, in `runPairs`, how many run pairs the encoder started, counting a last one that
 // found only transparent pixels.
-std::size_t encodeRecord(const TColor32* pixels, std::uint8_t* record,
-                         std::size_t& runPairs) noexcept {
-  const TColouredMask mask = colouredMask(pixels);
+template <std::size_t PixelBytes>
+std::size_t encodeRecord(const TColor32* pixels, std::uint8_t* record, std::size_t& runPairs,
+                         bool fast, TColor32 raise) noexcept {
+  const TColouredMask mask = colouredMask(pixels, fast);
   record[0] = 0xFF;
   record[1] = 0x00;
   record[2] = 0xFF;
@@ -209,7 +308,7 @@ std::size_t encodeRecord(const TColor32* pixels, std::uint8_t* record,
     putLe16(out, colouredStart - i);
     putLe16(out + 2, colouredEnd - colouredStart);
     out += 4;
-    out = putRgbRun(out, pixels + colouredStart, colouredEnd - colouredStart);
+    out = putRun<PixelBytes>(out, pixels + colouredStart, colouredEnd - colouredStart, fast, raise);
     i = colouredEnd;
   }
   const auto length = static_cast<std::size_t>(out - record);
@@ -217,12 +316,121 @@ std::size_t encodeRecord(const TColor32* pixels, std::uint8_t* record,
   return length;
 }
 
+// Where a record's run data lies, once its table entry and header have been found inside the
+// file.
+struct TRecordSpan {
+  enum class Kind { Outside, Empty, Runs };
+  Kind kind = Kind::Outside;
+  std::size_t begin = 0;  // the first run pair
+  std::size_t end = 0;    // past the data size
+};
+
+TRecordSpan recordSpan(const std::uint8_t* data, std::size_t size, std::size_t entryAt,
+                       std::size_t tableEnd) noexcept {
+  using Kind = TRecordSpan::Kind;
+  if (entryAt > size || size - entryAt < 4) return {};
+  const std::size_t recordAt = le32(data + entryAt);
+  if (recordAt == 0) return {Kind::Empty};
+  if (recordAt < tableEnd || recordAt > size || size - recordAt < kRecordHeader) return {};
+  const std::size_t dataSize = le16(data + recordAt + 3);
+  if (dataSize == 0) return {Kind::Empty};
+  const std::size_t begin = recordAt + kRecordHeader;
+  const std::size_t end = begin + dataSize;
+  if (end > size) return {};
+  return {Kind::Runs, begin, end};
+}
+
+// How a walk over a record's run pairs ended.
+struct TRunsWalked {
+  bool inside = false;    // every pair read lay inside the file and the sprite
+  std::size_t end = 0;    // the position after the last pair
+  std::size_t index = 0;  // the pixel index after the last pair
+};
+
+// Walks the run pairs from `position` while it is before `end`, calling onRun(index, count,
+// position) for every coloured run. A pair that starts before `end` is read whole, as long as
+// it stays inside the file and the sprite.
+template <std::size_t PixelBytes, typename OnRun>
+TRunsWalked walkRuns(const std::uint8_t* data, std::size_t size, std::size_t position,
+                     std::size_t end, OnRun&& onRun) noexcept {
+  std::size_t index = 0;
+  while (position < end) {
+    if (size - position < 4) return {};
+    const std::size_t transparent = le16(data + position);
+    const std::size_t coloured = le16(data + position + 2);
+    position += 4;
+    index += transparent;
+    if (coloured == 0) continue;
+    if (index > kSpritePixels || kSpritePixels - index < coloured) return {};
+    if ((size - position) / PixelBytes < coloured) return {};
+    onRun(index, coloured, position);
+    position += PixelBytes * coloured;
+    index += coloured;
+  }
+  return {true, position, index};
+}
+
+template <std::size_t PixelBytes>
+bool decodeRecord(const std::uint8_t* data, std::size_t size, const TRecordSpan& span,
+                  TColor32* pixels, bool fast) noexcept {
+  // Every pixel is written once: the gaps before coloured runs and after the last one are the
+  // transparent pixels.
+  std::size_t written = 0;
+  const TRunsWalked walked = walkRuns<PixelBytes>(
+      data, size, span.begin, span.end,
+      [&](std::size_t index, std::size_t count, std::size_t position) {
+        std::fill(pixels + written, pixels + index, clTransparentWhite32);
+        decodeRun<PixelBytes>(data + position, count, size - position, pixels + index, fast);
+        written = index + count;
+      });
+  if (!walked.inside) return false;
+  std::fill(pixels + written, pixels + kSpritePixels, clTransparentWhite32);
+  return true;
+}
+
+template <std::size_t PixelBytes>
+bool runsHoldTogether(const std::uint8_t* data, std::size_t size,
+                      const TRecordSpan& span) noexcept {
+  const TRunsWalked walked = walkRuns<PixelBytes>(data, size, span.begin, span.end,
+                                                  [](std::size_t, std::size_t, std::size_t) {});
+  return walked.inside && walked.end == span.end && walked.index <= kSpritePixels;
+}
+
 }  // namespace
 
-void TSprite::writeSprite(std::int32_t id, std::size_t tableStart, TNStream& stream,
-                          IEditorHost& host) const {
+bool sprFastPathAvailable() noexcept {
+#if defined(TESS_RGB_SHUFFLE)
+  return kHasShuffle;
+#else
+  return false;
+#endif
+}
+
+bool sprLayoutReads(const std::uint8_t* bytes, std::size_t size, TSprLayout layout) noexcept {
+  const std::size_t tableStart = layout.tableStart();
+  if (size < tableStart) return false;
+  const std::int64_t count = layout.sprite32
+                                 ? std::int64_t{static_cast<std::int32_t>(le32(bytes + 4))}
+                                 : std::int64_t{le16(bytes + 4)};
+  if (count <= 0) return false;
+  const auto total = static_cast<std::size_t>(count);
+  if ((size - tableStart) / 4 < total) return false;
+  const std::size_t tableEnd = tableStart + 4 * total;
+  for (std::size_t entryAt = tableStart; entryAt < tableEnd; entryAt += 4) {
+    const TRecordSpan span = recordSpan(bytes, size, entryAt, tableEnd);
+    if (span.kind == TRecordSpan::Kind::Outside) return false;
+    if (span.kind == TRecordSpan::Kind::Empty) continue;
+    const bool fits = layout.alpha ? runsHoldTogether<4>(bytes, size, span)
+                                   : runsHoldTogether<3>(bytes, size, span);
+    if (!fits) return false;
+  }
+  return true;
+}
+
+void TSprite::writeSprite(std::int32_t id, TSprLayout layout, TNStream& stream, IEditorHost& host,
+                          TSprCodecPath path, TSprSavedAlpha alpha) const {
   const std::size_t recordAt = stream.position();
-  const std::size_t entryAt = tableStart + 4 * (static_cast<std::size_t>(id) - 1);
+  const std::size_t entryAt = layout.tableStart() + 4 * (static_cast<std::size_t>(id) - 1);
   if (isDUmmy) {
     writeTableEntry(stream, entryAt, 0);
     stream.seek(recordAt);
@@ -241,64 +449,38 @@ void TSprite::writeSprite(std::int32_t id, std::size_t tableStart, TNStream& str
   // command run from there may change or free this sprite, and `this` is not touched after.
   std::size_t runPairs = 0;
   const TColor32* const pixels = bitmap->FBits();
-  stream.writeInPlace(kSpriteRecordRoom,
-                      [&](std::uint8_t* record) { return encodeRecord(pixels, record, runPairs); });
+  const bool fast = useFastLoops(path);
+  const TColor32 raise = alpha == TSprSavedAlpha::Opaque ? 0xFF000000u : 0u;
+  stream.writeInPlace(kSpriteRecordRoom, [&](std::uint8_t* record) {
+    return layout.alpha ? encodeRecord<4>(pixels, record, runPairs, fast, raise)
+                        : encodeRecord<3>(pixels, record, runPairs, fast, raise);
+  });
   for (std::size_t pair = 0; pair < runPairs; ++pair) host.processPendingEvents();
 }
 
-std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart, const TNStream& stream,
-                                    TPixelPool* pool) {
+std::unique_ptr<TSprite> readSprite(std::int32_t id, TSprLayout layout, const TNStream& stream,
+                                    TPixelPool* pool, TSprCodecPath path) {
   if (id < 1) return nullptr;
   const std::uint8_t* const data = stream.bytes().data();
   const std::size_t size = stream.size();
 
-  const std::size_t entryAt = tableStart + 4 * (static_cast<std::size_t>(id) - 1);
-  if (entryAt > size || size - entryAt < 4) return nullptr;
+  const std::size_t entryAt = layout.tableStart() + 4 * (static_cast<std::size_t>(id) - 1);
+  // Records may lie anywhere in the file, the table included.
+  const TRecordSpan span = recordSpan(data, size, entryAt, 0);
+  if (span.kind == TRecordSpan::Kind::Outside) return nullptr;
 
   auto sprite = std::make_unique<TSprite>();
   sprite->setID(id);
-  sprite->isDUmmy = false;
-
-  const std::size_t recordAt = le32(data + entryAt);
-  if (recordAt == 0) {
-    sprite->isDUmmy = true;
-    return sprite;
-  }
-  if (recordAt > size || size - recordAt < kRecordHeader) return nullptr;
-  const std::size_t dataSize = le16(data + recordAt + 3);
-  if (dataSize == 0) {
-    sprite->isDUmmy = true;
-    return sprite;
-  }
-  const std::size_t end = recordAt + kRecordHeader + dataSize;
-  if (end > size) return nullptr;
+  sprite->isDUmmy = span.kind == TRecordSpan::Kind::Empty;
+  if (sprite->isDUmmy) return sprite;
 
   sprite->bitmap = std::make_unique<TBitmap32>();
   sprite->bitmap->SetSizeForOverwrite(kSpriteSide, kSpriteSide, pool);
   TColor32* const pixels = sprite->bitmap->FBits();
-
-  // Every pixel is written once: the gaps before coloured runs and after the last one are the
-  // transparent pixels. A run pair that starts before the end of the data is read whole, as long
-  // as it stays inside the file and the sprite.
-  std::size_t position = recordAt + kRecordHeader;
-  std::size_t index = 0;
-  std::size_t written = 0;
-  while (position < end) {
-    if (size - position < 4) return nullptr;
-    const std::size_t transparent = le16(data + position);
-    const std::size_t coloured = le16(data + position + 2);
-    position += 4;
-    index += transparent;
-    if (coloured == 0) continue;
-    if (index > kSpritePixels || kSpritePixels - index < coloured) return nullptr;
-    if ((size - position) / 3 < coloured) return nullptr;
-    std::fill(pixels + written, pixels + index, clTransparentWhite32);
-    decodeRun(data + position, coloured, size - position, pixels + index);
-    position += 3 * coloured;
-    index += coloured;
-    written = index;
-  }
-  std::fill(pixels + written, pixels + kSpritePixels, clTransparentWhite32);
+  const bool fast = useFastLoops(path);
+  const bool decoded = layout.alpha ? decodeRecord<4>(data, size, span, pixels, fast)
+                                    : decodeRecord<3>(data, size, span, pixels, fast);
+  if (!decoded) return nullptr;
   return sprite;
 }
 

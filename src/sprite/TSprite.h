@@ -5,15 +5,16 @@
 #include <memory>
 
 #include "bitmap/TBitmap32.h"
+#include "sprite/TSprLayout.h"
 
 namespace tess {
 
 class IEditorHost;
 class TNStream;
 
-// The room writing one sprite's record may take: the longest record (512 run pairs holding 513
-// coloured pixels) and a few bytes that the encoder may store past its end.
-inline constexpr std::size_t kSpriteRecordRoom = 5 + 512 * 4 + 513 * 3 + 4;
+// The room writing one sprite's record may take in either pixel size: the longest record (512
+// run pairs holding 513 coloured pixels) and a few bytes that the encoder may store past its end.
+inline constexpr std::size_t kSpriteRecordRoom = 5 + 512 * 4 + 513 * 4 + 4;
 
 // One sprite of a sprite file.
 class TSprite {
@@ -36,16 +37,17 @@ class TSprite {
  private:
   friend class TSpriteFile;
   // Writes table entry `id` and, for a non-empty sprite, its record at the stream position.
-  void writeSprite(std::int32_t id, std::size_t tableStart, TNStream& stream,
-                   IEditorHost& host) const;
+  void writeSprite(std::int32_t id, TSprLayout layout, TNStream& stream, IEditorHost& host,
+                   TSprCodecPath path, TSprSavedAlpha alpha) const;
 
   std::int32_t _ID = 0;
 };
 
-// Decodes sprite `id` of the stream whose offset table starts at `tableStart`. Returns nullptr
-// when the sprite's table entry, record or runs lie outside the stream or its 1024 pixels.
-// The image's pixels come from `pool` when one is given (see TPixelPool).
-std::unique_ptr<TSprite> readSprite(std::int32_t id, std::size_t tableStart, const TNStream& stream,
-                                    TPixelPool* pool = nullptr);
+// Decodes sprite `id` of a stream laid out as `layout`. Returns nullptr when the sprite's table
+// entry, record or runs lie outside the stream or its 1024 pixels. The image's pixels come from
+// `pool` when one is given (see TPixelPool).
+std::unique_ptr<TSprite> readSprite(std::int32_t id, TSprLayout layout, const TNStream& stream,
+                                    TPixelPool* pool = nullptr,
+                                    TSprCodecPath path = TSprCodecPath::Fastest);
 
 }  // namespace tess

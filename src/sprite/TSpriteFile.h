@@ -8,6 +8,7 @@
 
 #include "bitmap/TPixelPool.h"
 #include "sprite/TMethodEvent.h"
+#include "sprite/TSprLayout.h"
 #include "sprite/TSprite.h"
 
 namespace tess {
@@ -42,17 +43,37 @@ class TSpriteFile {
   void clear();
   // clear, then loaded = true. Always true. The freed pixel memory goes back to the system.
   bool New();
-  bool load(const std::string& SPRFileName, bool isSprite32);
-  // Writes the sprites atomically; false (and the file on disk untouched) on any failure.
-  bool save(const std::string& SPRFileName, std::int32_t Signature, bool sprite32);
+  // Reads the named file as `layout` into new sprites and swaps them in only once the whole file
+  // has loaded; onRelease runs at that swap. A load that fails, for whatever reason, leaves the
+  // sprites, `loaded` and `signature` exactly as they were, and errorString() says why.
+  [[nodiscard]] bool load(const std::string& SPRFileName, TSprLayout layout);
+  [[nodiscard]] bool load(const std::string& SPRFileName, bool isSprite32) {
+    return load(SPRFileName, TSprLayout{isSprite32, false});
+  }
+  // Writes the sprites atomically as `layout`; false (and the file on disk untouched, and
+  // errorString() saying why) on any failure. A pixel of alpha 0 is transparent. Without alpha,
+  // every other pixel is stored opaque; with alpha, as `alpha` says.
+  [[nodiscard]] bool save(const std::string& SPRFileName, std::int32_t Signature, TSprLayout layout,
+                          TSprSavedAlpha alpha = TSprSavedAlpha::AsItIs);
+  [[nodiscard]] bool save(const std::string& SPRFileName, std::int32_t Signature, bool sprite32) {
+    return save(SPRFileName, Signature, TSprLayout{sprite32, false});
+  }
+  // Why the last load or save failed; empty after a success.
+  const std::string& errorString() const noexcept { return FError; }
   // Entry ID - 1 of Sprites, or nullptr outside 1 .. number of sprites.
   TSprite* GetSpriteByID(std::int32_t ID) const noexcept;
 
   // True while a save runs. Commands that change Sprites refuse to run while isBusy().
   bool isSaving() const noexcept { return FSaving; }
   bool isBusy() const noexcept { return isLoading || FSaving; }
+  // Changes whenever the sprite list is released or replaced as a whole (new, a load), so that
+  // whoever waited for the user can tell whether it is still the same file.
+  std::uint64_t generation() const noexcept { return FGeneration; }
 
   IEditorHost& host() const noexcept { return FHost; }
+
+  // The pixel loops loads and saves use; the portable ones are there for tests.
+  TSprCodecPath codecPath = TSprCodecPath::Fastest;
 
  private:
   void notifyLoadSprite(std::int32_t id, std::int32_t total);
@@ -62,10 +83,14 @@ class TSpriteFile {
   bool listUnchanged(std::uint64_t generation, std::size_t count) const noexcept {
     return FGeneration == generation && Sprites.size() == count;
   }
-  bool failLoad();
+  bool failLoad(std::string reason);
+  bool failSave(std::string reason);
+  // Puts `fresh` in place of the sprites, telling onRelease while the old ones still live.
+  void replaceSprites(std::vector<std::unique_ptr<TSprite>> fresh);
 
   IEditorHost& FHost;
   bool FSaving = false;
+  std::string FError;
   // Where loaded sprites take their pixels from; a load reuses the memory of the sprites it
   // replaces and hands back what it did not need.
   TPixelPool FPixelPool{32 * 32};

@@ -12,12 +12,13 @@
 namespace tess {
 
 bool operator==(const TVersionInfo& a, const TVersionInfo& b) {
-  return a.spriteSignature == b.spriteSignature && a.name == b.name && a.sprite32 == b.sprite32;
+  return a.spriteSignature == b.spriteSignature && a.name == b.name && a.sprite32 == b.sprite32 &&
+         a.alpha == b.alpha;
 }
 
 void PrintTo(const TVersionInfo& v, std::ostream* out) {
   *out << "{" << v.name << ", " << std::hex << static_cast<std::uint32_t>(v.spriteSignature)
-       << std::dec << ", " << (v.sprite32 ? "32" : "16") << "}";
+       << std::dec << ", " << (v.sprite32 ? "32" : "16") << (v.alpha ? ", alpha" : "") << "}";
 }
 
 namespace {
@@ -246,6 +247,20 @@ TEST_P(Sprite32, TrueWhenLowestEightBitsAreSet) {
   ASSERT_TRUE(got.ok) << got.reason;
   ASSERT_EQ(got.versions.size(), 1u);
   EXPECT_EQ(got.versions[0].sprite32, c.expected);
+  EXPECT_FALSE(got.versions[0].alpha);
+}
+
+// "alpha" reads by the same rules, on its own: neither key changes the other.
+TEST_P(Sprite32, AlphaFollowsTheSameRules) {
+  const Sprite32Case& c = GetParam();
+  std::string text = "[v]\nSPRSignature=4C220594\nsprite32=1\n";
+  if (c.line) text += std::string("ALPHA=") + c.line + "\n";
+  const Loaded got = loadText(text);
+  ASSERT_TRUE(got.ok) << got.reason;
+  ASSERT_EQ(got.versions.size(), 1u);
+  EXPECT_EQ(got.versions[0].alpha, c.expected);
+  EXPECT_TRUE(got.versions[0].sprite32);
+  EXPECT_EQ(layoutOf(got.versions[0]), (TSprLayout{true, c.expected}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -273,6 +288,17 @@ INSTANTIATE_TEST_SUITE_P(
         Sprite32Case{"NineHexDigits", "$100000001", false},
         Sprite32Case{"Missing", nullptr, false}),
     [](const auto& info) { return std::string(info.param.label); });
+
+TEST(CatalogAlpha, EachSectionHasItsOwnAndTheFirstValueCounts) {
+  const Loaded got = loadText(
+      "[plain]\nSPRSignature=1\n[rgba]\nSPRSignature=2\nalpha=1\nalpha=0\n"
+      "[wide]\nSPRSignature=3\nsprite32=1\nalpha=0x1\n[late]\nalpha=0\nSPRSignature=4\n");
+  ASSERT_TRUE(got.ok) << got.reason;
+  EXPECT_EQ(got.versions, (std::vector<TVersionInfo>{{1, "plain", false, false},
+                                                     {2, "rgba", false, true},
+                                                     {3, "wide", true, true},
+                                                     {4, "late", false, false}}));
+}
 
 // ---- the file itself ----
 

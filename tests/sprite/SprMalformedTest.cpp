@@ -105,30 +105,37 @@ TEST_P(SprMalformedTest, FailsCleanlyWithTheRightMessage) {
   const std::string path = dir.file("bad.spr");
   testing::writeBytes(path, c.bytes);
 
-  FakeHost host;
-  TSpriteFile file(host);
-  file.loaded = true;
-  testing::append(file, testing::makeEmptySprite());
-  testing::ProgressLog log;
-  file.onLoadSprite.emplace_back(&log, &testing::ProgressLog::onProgress);
+  // Both pixel loops meet every case.
+  for (const TSprCodecPath codec : {TSprCodecPath::Fastest, TSprCodecPath::Portable}) {
+    SCOPED_TRACE(codec == TSprCodecPath::Fastest ? "fastest loops" : "portable loops");
+    FakeHost host;
+    TSpriteFile file(host);
+    file.codecPath = codec;
+    file.loaded = true;
+    file.signature = 0x5EED;
+    testing::append(file, testing::makeEmptySprite());
+    const TSprite* const open = file.Sprites[0].get();
+    testing::ProgressLog log;
+    file.onLoadSprite.emplace_back(&log, &testing::ProgressLog::onProgress);
 
-  EXPECT_FALSE(file.load(path, c.sprite32));
-  EXPECT_TRUE(file.Sprites.empty());
-  EXPECT_FALSE(file.loaded);
-  EXPECT_FALSE(file.isLoading);
-  if (c.message.empty()) {
-    EXPECT_TRUE(host.messages.empty());
-  } else {
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, c.message);
-    EXPECT_EQ(host.messages[0].caption, "Error!");
-    EXPECT_EQ(host.messages[0].icon, TMsgIcon::Error);
-    EXPECT_FALSE(host.messages[0].question);
-  }
-  // The signature is taken as soon as four bytes are there, even when the count then fails.
-  if (c.bytes.size() >= 4) {
-    EXPECT_EQ(static_cast<std::uint32_t>(file.signature),
-              c.bytes[0] | c.bytes[1] << 8 | c.bytes[2] << 16 | std::uint32_t{c.bytes[3]} << 24);
+    // Whatever the cause, the file that was open stays exactly as it was.
+    EXPECT_FALSE(file.load(path, c.sprite32));
+    ASSERT_EQ(file.Sprites.size(), 1u);
+    EXPECT_EQ(file.Sprites[0].get(), open);
+    EXPECT_TRUE(file.loaded);
+    EXPECT_FALSE(file.isLoading);
+    EXPECT_EQ(file.signature, 0x5EED);
+    EXPECT_FALSE(file.errorString().empty());
+    if (c.message.empty()) {
+      EXPECT_TRUE(host.messages.empty());
+    } else {
+      EXPECT_EQ(file.errorString(), c.message);
+      ASSERT_EQ(host.messages.size(), 1u);
+      EXPECT_EQ(host.messages[0].text, c.message);
+      EXPECT_EQ(host.messages[0].caption, "Error!");
+      EXPECT_EQ(host.messages[0].icon, TMsgIcon::Error);
+      EXPECT_FALSE(host.messages[0].question);
+    }
   }
 }
 
@@ -137,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SprMalformedTest, ::testing::ValuesIn(malformedC
 
 // Random damage to a valid file: whatever the load decides, it never reads or writes out of
 // bounds (the sanitizer build checks that), and it ends in one of the two allowed states.
-TEST(SprDamageTest, DamagedFilesEitherLoadWhollyOrLeaveNothing) {
+TEST(SprDamageTest, DamagedFilesEitherLoadWhollyOrLeaveTheOpenFile) {
   const TempDir dir;
   FakeHost host;
   TSpriteFile file(host);
@@ -171,13 +178,19 @@ TEST(SprDamageTest, DamagedFilesEitherLoadWhollyOrLeaveNothing) {
     }
     testing::writeBytes(path, damaged);
     host.messages.clear();
+    file.codecPath = round % 2 == 0 ? TSprCodecPath::Fastest : TSprCodecPath::Portable;
+    const bool wasLoaded = file.loaded;
+    std::vector<const TSprite*> open;
+    for (const auto& sprite : file.Sprites) open.push_back(sprite.get());
     const bool loaded = file.load(path, false);
     ASSERT_FALSE(file.isLoading);
-    ASSERT_EQ(file.loaded, loaded);
     if (!loaded) {
-      ASSERT_TRUE(file.Sprites.empty());
+      ASSERT_EQ(file.loaded, wasLoaded);
+      ASSERT_EQ(file.Sprites.size(), open.size());
+      for (std::size_t k = 0; k < open.size(); ++k) ASSERT_EQ(file.Sprites[k].get(), open[k]);
       continue;
     }
+    ASSERT_TRUE(file.loaded);
     ASSERT_TRUE(host.messages.empty());
     for (std::size_t k = 0; k < file.Sprites.size(); ++k) {
       const TSprite& sprite = *file.Sprites[k];

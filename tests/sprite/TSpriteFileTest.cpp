@@ -197,8 +197,9 @@ TEST(TSpriteFileTest, AListenerMayRemoveItselfWhileBeingCalled) {
   file.onLoadSprite.emplace_back(&log, &ProgressLog::onProgress);
   ASSERT_TRUE(file.load(path, false));
   EXPECT_EQ(once.calls, 1);
-  EXPECT_GE(log.calls.size(), 2u);
-  EXPECT_EQ(log.calls.back(), std::make_pair(3, 3));
+  // The other listener hears every sprite, the one during which the first went among them.
+  EXPECT_EQ(log.calls,
+            (std::vector<std::pair<std::int32_t, std::int32_t>>{{1, 3}, {2, 3}, {3, 3}}));
 }
 
 // Whatever a listener or the host does in the middle of a load or save, nothing dangles and a
@@ -214,20 +215,88 @@ struct Meddler {
   }
 };
 
-TEST(TSpriteFileTest, ALoadWhoseListIsChangedByAListenerFails) {
+// The open sprites stay in place during a load; a command that changes them meanwhile wins, and
+// the load gives way without touching what the command left.
+TEST(TSpriteFileTest, ALoadWhoseOpenListIsChangedByAListenerFails) {
   const TempDir dir;
   const std::string path = writeSmallFile(dir);
   using Method = void (Meddler::*)(std::int32_t, std::int32_t);
   for (const Method method : {&Meddler::clearAt, &Meddler::appendAt}) {
     FakeHost host;
     TSpriteFile file(host);
+    ASSERT_TRUE(file.load(path, false));
+    std::vector<const TSprite*> open;
+    for (const auto& sprite : file.Sprites) open.push_back(sprite.get());
     Meddler meddler{&file, 2};
     file.onLoadSprite.emplace_back(&meddler, method);
     EXPECT_FALSE(file.load(path, false));
-    EXPECT_TRUE(file.Sprites.empty());
-    EXPECT_FALSE(file.loaded);
+    EXPECT_FALSE(file.errorString().empty());
+    EXPECT_TRUE(file.loaded);
     EXPECT_FALSE(file.isLoading);
+    if (method == &Meddler::clearAt) {
+      EXPECT_TRUE(file.Sprites.empty());
+    } else {
+      ASSERT_EQ(file.Sprites.size(), open.size() + 1);
+      for (std::size_t i = 0; i < open.size(); ++i) EXPECT_EQ(file.Sprites[i].get(), open[i]);
+    }
   }
+}
+
+// Until a load has read the whole file, the open sprites are the ones on view; only the swap
+// releases them.
+TEST(TSpriteFileTest, TheOpenSpritesStayUntilTheNewOnesAreAllRead) {
+  const TempDir dir;
+  const std::string path = writeSmallFile(dir);
+  FakeHost host;
+  TSpriteFile file(host);
+  append(file, makeSprite(opaqueRed));
+  file.loaded = true;
+  const TSprite* const open = file.Sprites[0].get();
+  ReleaseWatcher watcher{&file, {}, {}, {}};
+  file.onRelease.emplace_back(&watcher, &ReleaseWatcher::onRelease);
+  struct Probe {
+    TSpriteFile* file;
+    const TSprite* open;
+    int sawOpen = 0;
+    void onProgress(std::int32_t, std::int32_t) {
+      sawOpen += file->Sprites.size() == 1 && file->Sprites[0].get() == open && file->loaded;
+    }
+  } probe{&file, open};
+  file.onLoadSprite.emplace_back(&probe, &Probe::onProgress);
+  ASSERT_TRUE(file.load(path, false));
+  EXPECT_EQ(probe.sawOpen, 3);
+  EXPECT_EQ(watcher.listSizes, std::vector<std::size_t>{0});
+  EXPECT_EQ(file.Sprites.size(), 3u);
+  EXPECT_TRUE(file.errorString().empty());
+}
+
+// A listener that loads another file from inside a load: the inner load replaces the open
+// sprites, so the outer one gives way, and the busy state lasts until the outer one ends.
+TEST(TSpriteFileTest, ALoadStartedFromInsideAnotherKeepsTheOuterOneLoading) {
+  const TempDir dir;
+  const std::string path = writeSmallFile(dir);
+  FakeHost host;
+  TSpriteFile file(host);
+  struct Nester {
+    TSpriteFile* file;
+    std::string path;
+    bool nested = false;
+    bool stillLoading = false;
+    bool innerLoaded = false;
+    void onProgress(std::int32_t, std::int32_t) {
+      if (nested) return;
+      nested = true;
+      innerLoaded = file->load(path, false);
+      stillLoading = file->isLoading;
+    }
+  } nester{&file, path};
+  file.onLoadSprite.emplace_back(&nester, &Nester::onProgress);
+  EXPECT_FALSE(file.load(path, false));
+  EXPECT_TRUE(nester.innerLoaded);
+  EXPECT_TRUE(nester.stillLoading);
+  EXPECT_FALSE(file.isLoading);
+  EXPECT_TRUE(file.loaded);
+  EXPECT_EQ(file.Sprites.size(), 3u);
 }
 
 TEST(TSpriteFileTest, ASaveWhoseListIsChangedMidWayFailsAndWritesNothing) {
@@ -253,7 +322,7 @@ TEST(TSpriteFileTest, ASaveWhoseListIsChangedMidWayFailsAndWritesNothing) {
           append(file, makeEmptySprite());
           break;
         case 3:
-          file.load(path, false);
+          (void)file.load(path, false);
           break;
       }
     };
@@ -270,6 +339,15 @@ TEST(TSpriteFileTest, TheImageBeingSavedMayBeReplacedWhileEventsRun) {
   append(file, makeSprite([](int i) { return i % 3 ? 0xFF0000FFu : 0u; }));
   host.onPendingEvents = [&] { file.Sprites[0]->bitmap = testing::makeBitmap(opaqueRed); };
   EXPECT_TRUE(file.save(dir.file("out.spr"), 5, false));
+  host.onPendingEvents = nullptr;
+  // The file holds the image the save began with, whole: a third of it transparent, which
+  // reads back as transparent white, the rest blue.
+  TSpriteFile saved(host);
+  ASSERT_TRUE(saved.load(dir.file("out.spr"), false));
+  ASSERT_EQ(saved.Sprites.size(), 1u);
+  std::vector<TColor32> expected(32 * 32);
+  for (int i = 0; i < 32 * 32; ++i) expected[i] = i % 3 ? 0xFF0000FFu : 0x00FFFFFFu;
+  EXPECT_EQ(testing::pixelsOf(*saved.Sprites[0]), expected);
 }
 
 TEST(TSpriteFileTest, BusyForTheWholeLoadAndSaveAndNotAfter) {
@@ -306,7 +384,7 @@ TEST(TSpriteFileTest, BusyForTheWholeLoadAndSaveAndNotAfter) {
   host.onPendingEvents = [&] {
     if (nested) return;
     nested = true;
-    file.save(dir.file("inner.spr"), 2, false);
+    (void)file.save(dir.file("inner.spr"), 2, false);
     outerStillBusy = file.isSaving();
   };
   ASSERT_TRUE(file.save(dir.file("outer.spr"), 1, false));
