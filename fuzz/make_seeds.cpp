@@ -91,11 +91,15 @@ tess::TColor32 topRows(int, int y) {
   return y < 3 ? tess::PackColor32(0xFF, 0x00, 0xFF, 0xFF) : tess::clTransparentWhite32;
 }
 
-void saveSprites(tess::TSpriteFile& file, const fs::path& path, std::int32_t signature,
-                 bool sprite32) {
+// The layout a seed's name gives: "-32" for a 32-bit count, "-alpha" for pixels with alpha.
+tess::TSprLayout layoutNamed(const std::string& name) {
+  return {name.find("-32") != std::string::npos, name.find("-alpha") != std::string::npos};
+}
+
+void saveSprites(tess::TSpriteFile& file, const fs::path& path, std::int32_t signature) {
   for (std::size_t k = 0; k < file.Sprites.size(); ++k)
     file.Sprites[k]->setID(static_cast<std::int32_t>(k + 1));
-  if (!file.save(path.string(), signature, sprite32))
+  if (!file.save(path.string(), signature, layoutNamed(path.filename().string())))
     throw std::runtime_error("cannot save " + path.string());
 }
 
@@ -110,8 +114,8 @@ void makeSpriteSeeds(const fs::path& folder) {
     pixels[2] = tess::PackColor32(0x40, 0x50, 0x60, 0xFF);
     file.Sprites.push_back(spriteFrom(pixels));
     file.Sprites.push_back(emptySprite());
-    saveSprites(file, folder / "two-sprites-16.spr", 0x3DFF4AEB, false);
-    saveSprites(file, folder / "two-sprites-32.spr", 0x57BBD603, true);
+    saveSprites(file, folder / "two-sprites-16.spr", 0x3DFF4AEB);
+    saveSprites(file, folder / "two-sprites-32.spr", 0x57BBD603);
   }
   {
     tess::TSpriteFile file(host);
@@ -124,8 +128,11 @@ void makeSpriteSeeds(const fs::path& folder) {
     hidden->isDUmmy = true;  // a cleared sprite that keeps its image
     file.Sprites.push_back(std::move(hidden));
     file.Sprites.push_back(spriteFrom(picture(topRows)));
-    saveSprites(file, folder / "mixed-16.spr", 0x41B9EA86, false);
-    saveSprites(file, folder / "mixed-32.spr", 0x4E12DAFF, true);
+    saveSprites(file, folder / "mixed-16.spr", 0x41B9EA86);
+    saveSprites(file, folder / "mixed-32.spr", 0x4E12DAFF);
+    // The disc's partial alpha is kept as it is in these.
+    saveSprites(file, folder / "mixed-16-alpha.spr", 0x41B9EA86);
+    saveSprites(file, folder / "mixed-32-alpha.spr", 0x4E12DAFF);
   }
   // Written by hand: records in reverse order, a foreign colour key, a run pair with no
   // coloured pixels at the end of a record, and a record of size 0.
@@ -324,6 +331,18 @@ void makePngSeeds(const fs::path& folder) {
   const auto exportedTall = tess::bitmapToPng(tall);
   if (!exportedTall) throw std::runtime_error("cannot export a picture");
   writeFile(folder / "export-10x20.png", *exportedTall);
+
+  // Files of under 60 bytes whose one chunk after the header declares nearly a gigabyte: the
+  // decoder must find them short before it allocates anything for them.
+  const Bytes small = encodePng(specs.front());
+  const Bytes headerOnly(small.begin(), small.begin() + 8 + 25);
+  for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL", "sCAL", "iCCP"}) {
+    Bytes hostile = headerOnly;
+    hostile.insert(hostile.end(), {0x3F, 0xFF, 0xFF, 0xF0});
+    hostile.insert(hostile.end(), type, type + 4);
+    hostile.insert(hostile.end(), {'k', 'e', 'y', 0, 0, 0, 0, 0, 0, 0, 0});
+    writeFile(folder / ("refused-huge-" + std::string(type) + ".png"), hostile);
+  }
 }
 
 // ---- BMP ------------------------------------------------------------------------------------
@@ -498,6 +517,10 @@ void makeCatalogSeeds(const fs::path& folder, const fs::path& shipped) {
             "\xEF\xBB\xBF[a]\nSPRSignature=00000000FFFFFFFF\nsprite32=0x10\n"
             "[b]\nSPRSignature=1\nsprite32=$100\n[c]\n  SPRSignature=AbCdEf12\nsprite32=-1\n"
             "[c]\nSPRSignature=2\nsprite32=yes\n# done\n");
+  writeText(folder / "alpha-keys.ini",
+            "[rgba]\nSPRSignature=5A17C0DE\nsprite32=1\nalpha=1\n[plain]\nSPRSignature=1\n"
+            "alpha=0\n[odd]\nSPRSignature=2\nALPHA=$100\nalpha=1\n[word]\nSPRSignature=3\n"
+            "alpha=yes\n");
   writeText(folder / "refused-zero.ini", "[zero]\nSPRSignature=0000\n");
   writeText(folder / "refused-missing.ini", "[ok]\nSPRSignature=12\n[missing]\nsprite32=1\n");
 }
@@ -511,8 +534,7 @@ bool readsBack(const std::string& target, const fs::path& seed) {
   if (target == "spr") {
     tess::fuzz::QuietHost host;
     tess::TSpriteFile file(host);
-    const bool sprite32 = path.find("-32.") != std::string::npos;
-    return file.load(path, sprite32) && !file.Sprites.empty();
+    return file.load(path, layoutNamed(seed.filename().string())) && !file.Sprites.empty();
   }
   if (target == "catalog") {
     std::vector<tess::TVersionInfo> versions;

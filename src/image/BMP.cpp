@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "image/BmpUncompressed.h"
 #include "image/fileBytes.h"
 #include "image/imageLimits.h"
 
@@ -18,20 +19,17 @@ namespace tess {
 
 namespace {
 
-// File header (14 bytes) and BITMAPINFOHEADER (40 bytes).
+// File header (14 bytes) and the classic 40-byte info header.
 constexpr std::size_t kFileHeaderBytes = 14;
-constexpr std::uint32_t kInfoHeaderBytes = 40;
-constexpr std::size_t kHeaderBytes = kFileHeaderBytes + kInfoHeaderBytes;
+constexpr std::size_t kHeaderBytes = kFileHeaderBytes + 40;
 constexpr std::size_t kPixelOffsetAt = 10;
-constexpr std::size_t kInfoSizeAt = 14;
 constexpr std::size_t kWidthAt = 18;
 constexpr std::size_t kHeightAt = 22;
 constexpr std::size_t kPlanesAt = 26;
 constexpr std::size_t kBitCountAt = 28;
 constexpr std::size_t kCompressionAt = 30;
-constexpr std::uint32_t kRgb = 0;
-constexpr std::uint32_t kBitfields = 3;
-constexpr std::uint32_t kAlphaBitfields = 6;
+constexpr std::uint32_t kRle8 = 1;
+constexpr std::uint32_t kRle4 = 2;
 
 // A plain 32-bit BMP that ends early is still read as far as it goes, but only when the file
 // holds at least half of the pixel data it declares, or is short of no more than this: beyond
@@ -108,23 +106,6 @@ void readPlain32(TBitmap32& bitmap, std::span<const std::uint8_t> file) {
   }
 }
 
-// For the uncompressed kinds the declared size says exactly how many bytes the rows take; a file
-// without them is truncated. Qt would hand back such an image with its missing rows blank.
-void checkUncompressedRowsPresent(std::span<const std::uint8_t> file, std::int64_t width,
-                                  std::int64_t height) {
-  const std::uint32_t infoSize = readLittle32(file, kInfoSizeAt);
-  const std::uint32_t compression = readLittle32(file, kCompressionAt);
-  const std::uint16_t bitCount = readLittle16(file, kBitCountAt);
-  if (infoSize < kInfoHeaderBytes) return;  // the older OS/2 layout keeps these fields elsewhere
-  if (compression != kRgb && compression != kBitfields && compression != kAlphaBitfields) return;
-  const std::uint64_t headerEnd = std::uint64_t{kFileHeaderBytes} + infoSize;
-  const std::uint64_t dataStart =
-      std::max<std::uint64_t>(readLittle32(file, kPixelOffsetAt), headerEnd);
-  const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
-  if (dataStart + stride * static_cast<std::uint64_t>(height) > file.size())
-    fail("the file ends before all its pixels");
-}
-
 void readWithQt(TBitmap32& bitmap, std::span<const std::uint8_t> file) {
   QBuffer buffer;
   buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
@@ -144,24 +125,22 @@ void readWithQt(TBitmap32& bitmap, std::span<const std::uint8_t> file) {
       kMaxPixelsPerByte * file.size() + kUnbackedPixels)
     fail("the header declares " + sizeText(width, height) +
          " pixels, far more than the file holds");
-  checkUncompressedRowsPresent(file, width, height);
 
   QImage image = reader.read();
   if (image.isNull()) fail(reader.errorString().toStdString());
-  // Only a BMP that declares an alpha mask brings its own alpha; everything else is opaque.
-  const bool keepAlpha = image.hasAlphaChannel();
-  image = image.convertToFormat(keepAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  // Only run-length encoded palette files come here, and those are opaque.
+  image = image.convertToFormat(QImage::Format_RGB32);
   if (image.isNull()) throw std::bad_alloc();
 
   TBitmap32 decoded;
   decoded.SetSize(image.width(), image.height());
-  const TColor32 opaque = keepAlpha ? 0 : 0xFF000000u;
+  constexpr TColor32 opaque = 0xFF000000u;
   TColor32* out = decoded.FBits();
   for (int y = 0; y < image.height(); ++y) {
     // QRgb is 0xAARRGGBB, the same packing as TColor32.
     const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     out = std::transform(line, line + image.width(), out,
-                         [opaque](QRgb pixel) { return TColor32{pixel} | opaque; });
+                         [](QRgb pixel) { return TColor32{pixel} | opaque; });
   }
   decoded.DrawMode = bitmap.DrawMode;
   bitmap = std::move(decoded);
@@ -174,8 +153,18 @@ void loadBmpBytes(TBitmap32& bitmap, std::span<const std::uint8_t> file) {
   if (file[0] != 'B' || file[1] != 'M') fail("the file does not start with \"BM\"");
   if (isPlain32(file)) {
     readPlain32(bitmap, file);
-  } else {
+    return;
+  }
+  const BmpLayout layout = readBmpLayout(file);
+  if (isUncompressed(layout)) {
+    TBitmap32 decoded = readUncompressedBmp(layout, file);
+    decoded.DrawMode = bitmap.DrawMode;
+    bitmap = std::move(decoded);
+  } else if (layout.bitCount <= 8 && (layout.compression == kRle8 || layout.compression == kRle4)) {
     readWithQt(bitmap, file);
+  } else {
+    fail("unsupported bit count " + std::to_string(layout.bitCount) + " with compression " +
+         std::to_string(layout.compression));
   }
 }
 

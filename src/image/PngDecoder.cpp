@@ -169,6 +169,25 @@ void checkDataCanHoldImage(const HeaderInfo& header, std::size_t fileSize) {
     throw std::runtime_error("Invalid PNG: the header declares more pixels than the file holds");
 }
 
+// libpng allocates a chunk's declared length before it reads the data, so a tiny file declaring
+// a chunk of a gigabyte would cost that much before it is found short. Every chunk up to IEND
+// is read by the decoder, so each one must fit in what is left of the file.
+void checkChunksFitInFile(std::span<const std::uint8_t> file) {
+  constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFFu;
+  std::size_t offset = 8;
+  while (true) {
+    if (file.size() - offset < 12)
+      throw std::runtime_error("Invalid PNG: the file ends before its IEND chunk");
+    const std::uint32_t length = readBigEndian32(file.data() + offset);
+    if (length > kMaxChunkLength)
+      throw std::runtime_error("Invalid PNG: a chunk declares an impossible length");
+    if (length > file.size() - offset - 12)
+      throw std::runtime_error("Invalid PNG: a chunk declares more bytes than the file holds");
+    if (std::memcmp(file.data() + offset + 4, "IEND", 4) == 0) return;
+    offset += 12 + static_cast<std::size_t>(length);
+  }
+}
+
 }  // namespace
 
 std::uint32_t findGamma(std::span<const std::uint8_t> file) noexcept {
@@ -192,6 +211,7 @@ DecodedPng decodePng(std::span<const std::uint8_t> file) {
   ReadContext context{file.data(), file.size(), 0, "unknown error"};
   if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0)
     throw std::runtime_error("Invalid PNG: the file does not start with the PNG signature");
+  checkChunksFitInFile(file);
 
   const PngReadSession session(context);
   if (!configureReader(session.png(), &context)) fail(context);

@@ -48,8 +48,9 @@ struct DecodedPng {
 
 // Decodes a whole PNG file held in memory, every colour type, bit depth and interlacing. Throws
 // std::runtime_error for anything that is not a valid PNG: a bad signature, a CRC error in any
-// chunk, a truncated stream, or a header declaring more than the import limits or more pixels
-// than the file's compressed data could hold.
+// chunk, a truncated stream, a chunk declaring more bytes than the file still holds (checked for
+// every chunk before the codec sees any), or a header declaring more than the import limits or
+// more pixels than the file's compressed data could hold.
 DecodedPng decodePng(std::span<const std::uint8_t> file);
 
 // The gAMA value the file declares where the format allows it (before PLTE and IDAT, 4 bytes,

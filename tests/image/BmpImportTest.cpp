@@ -265,6 +265,97 @@ TEST(BmpImport, BitfieldsWithAlphaMaskKeepsTheAlpha) {
   EXPECT_EQ(pixelsOf(loadBytes(bmp)), (std::vector<TColor32>{0x80102030, 0xFF405060}));
 }
 
+// ---- Kinds the program reads itself ----
+
+// A file of any header layout: the 14-byte file header, `info` (its own size first), the
+// colour table or masks in `between`, then the pixel rows.
+Bytes assembleBmp(const Bytes& info, const Bytes& between, const Bytes& rows) {
+  Bytes bmp = {'B', 'M'};
+  const auto offset = static_cast<std::uint32_t>(14 + info.size() + between.size());
+  testing::putLittle32(bmp, static_cast<std::uint32_t>(offset + rows.size()));
+  testing::putLittle32(bmp, 0);
+  testing::putLittle32(bmp, offset);
+  bmp.insert(bmp.end(), info.begin(), info.end());
+  bmp.insert(bmp.end(), between.begin(), between.end());
+  bmp.insert(bmp.end(), rows.begin(), rows.end());
+  return bmp;
+}
+
+Bytes windowsInfo(int width, int height, int bitCount, std::uint32_t compression,
+                  std::uint32_t colours = 0, std::uint32_t size = 40) {
+  Bytes info;
+  testing::putLittle32(info, size);
+  testing::putLittle32(info, static_cast<std::uint32_t>(width));
+  testing::putLittle32(info, static_cast<std::uint32_t>(height));
+  testing::putLittle16(info, 1);
+  testing::putLittle16(info, static_cast<std::uint16_t>(bitCount));
+  testing::putLittle32(info, compression);
+  for (std::uint32_t field : {0u, 2835u, 2835u, colours, 0u}) testing::putLittle32(info, field);
+  info.resize(size, 0);
+  return info;
+}
+
+TEST(BmpImport, TwoBitPaletteIsRead) {
+  // Four pixels, indices 3, 2, 1, 0 in one byte; a row is padded to four bytes.
+  const Bytes palette = {0, 0, 0, 0, 0x40, 0x40, 0x40, 0, 0x80, 0x80, 0x80, 0, 0xFF, 0xFF, 0xFF, 0};
+  const Bytes bmp = assembleBmp(windowsInfo(4, 1, 2, 0, 4), palette, {0b11100100, 0, 0, 0});
+  EXPECT_EQ(pixelsOf(loadBytes(bmp)),
+            (std::vector<TColor32>{0xFFFFFFFF, 0xFF808080, 0xFF404040, 0xFF000000}));
+}
+
+TEST(BmpImport, Os2PaletteShorterThanItsDepthAllows) {
+  // OS/2 1.x: a 12-byte header, three bytes an entry, and only two entries before the pixels.
+  Bytes info;
+  testing::putLittle32(info, 12);
+  testing::putLittle16(info, 3);
+  testing::putLittle16(info, 1);
+  testing::putLittle16(info, 1);
+  testing::putLittle16(info, 8);
+  const Bytes palette = {0x30, 0x20, 0x10, 0x60, 0x50, 0x40};
+  // Trailing bytes bring the file to the 54 bytes every BMP must have.
+  const Bytes bmp = assembleBmp(
+      info, palette, {1, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(pixelsOf(loadBytes(bmp)),
+            (std::vector<TColor32>{0xFF405060, 0xFF102030, clOpaqueBlack32}));
+}
+
+TEST(BmpImport, SixteenBitsWithAnAlphaMaskComeInOpaque) {
+  // 4-4-4-4 masks in a 56-byte header; the alpha nibbles are 0 and 8.
+  Bytes info = windowsInfo(2, 1, 16, 3, 0, 56);
+  testing::setLittle32(info, 40, 0x0F00);
+  testing::setLittle32(info, 44, 0x00F0);
+  testing::setLittle32(info, 48, 0x000F);
+  testing::setLittle32(info, 52, 0xF000);
+  const Bytes bmp = assembleBmp(info, {}, {0x00, 0x0F, 0xF0, 0x80});
+  EXPECT_EQ(pixelsOf(loadBytes(bmp)), (std::vector<TColor32>{0xFFFF0000, 0xFF00FF00}));
+}
+
+TEST(BmpImport, ElevenElevenTenMasksKeepTheirColours) {
+  // Red and green take eleven bits, blue ten; the values are 8-bit colours scaled up.
+  Bytes masks;
+  for (std::uint32_t m : {0xFFE00000u, 0x001FFC00u, 0x000003FFu}) testing::putLittle32(masks, m);
+  const auto scaled = [](std::uint32_t c, std::uint32_t most) { return (c * most + 127) / 255; };
+  const std::uint32_t pixel =
+      scaled(0x12, 2047) << 21 | scaled(0xC0, 2047) << 10 | scaled(0xFE, 1023);
+  Bytes rows;
+  testing::putLittle32(rows, pixel);
+  testing::putLittle32(rows, 0xFFFFFFFF);
+  const Bytes bmp = assembleBmp(windowsInfo(2, 1, 32, 3), masks, rows);
+  EXPECT_EQ(pixelsOf(loadBytes(bmp)), (std::vector<TColor32>{0xFF12C0FE, 0xFFFFFFFF}));
+}
+
+TEST(BmpImport, PaletteEndsWhereThePixelsBegin) {
+  // The header leaves the count 0 (all 256 entries) but the pixels start after two of them.
+  const Bytes bmp = assembleBmp(windowsInfo(3, 1, 8, 0), {1, 2, 3, 0, 4, 5, 6, 0}, {1, 0, 9, 0});
+  EXPECT_EQ(pixelsOf(loadBytes(bmp)),
+            (std::vector<TColor32>{0xFF060504, 0xFF030201, clOpaqueBlack32}));
+}
+
+TEST(BmpImport, PaletteIndexPastTheTableIsBlack) {
+  const Bytes bmp = assembleBmp(windowsInfo(2, 1, 8, 0, 1), {9, 8, 7, 0}, {0, 200, 0, 0});
+  EXPECT_EQ(pixelsOf(loadBytes(bmp)), (std::vector<TColor32>{0xFF070809, clOpaqueBlack32}));
+}
+
 // ---- Refused files ----
 
 struct RefusedCase {
@@ -307,6 +398,19 @@ std::vector<RefusedCase> refusedCases() {
       {"TwentyFourHuge", twentyFour(100000, 100000)},
       {"TwentyFourFarBeyondItsBytes", twentyFour(16000, 16000)},
       {"TwentyFourTruncated", truncated24},
+      {"EmbeddedJpeg", assembleBmp(windowsInfo(1, 1, 0, 4, 0, 124), {}, Bytes(16, 0xFF))},
+      {"EmbeddedPng", assembleBmp(windowsInfo(1, 1, 0, 5, 0, 124), {}, pngInside)},
+      {"UnknownHeaderSize", assembleBmp(windowsInfo(1, 1, 24, 0, 0, 66), {}, Bytes(4, 0))},
+      {"TwoPlanes",
+       [] {
+         Bytes b = assembleBmp(windowsInfo(1, 1, 24, 0), {}, Bytes(4, 0));
+         b[26] = 2;
+         return b;
+       }()},
+      {"PaletteBeyondItsRoom", assembleBmp(windowsInfo(1, 1, 8, 0, 0x1000000), {}, Bytes(4, 0))},
+      {"MasksCutShort", assembleBmp(windowsInfo(1, 1, 16, 3), {}, {})},
+      {"Os2WithHuffman", assembleBmp(windowsInfo(1, 1, 1, 3, 0, 64), Bytes(8, 0), Bytes(4, 0))},
+      {"RunLengthTwentyFour", assembleBmp(windowsInfo(1, 1, 24, 1), {}, Bytes(4, 0))},
   };
 }
 

@@ -5,9 +5,18 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <array>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iostream>
 #include <stdexcept>
+#include <string>
 
 #include "image/PNG.h"
 #include "pngTestSupport.h"
@@ -164,6 +173,134 @@ TEST(PngImport, EveryFlippedByteFails) {
       EXPECT_TRUE(isPatterned(bitmap)) << at;
     }
   }
+}
+
+// The signature, a header, and one chunk that declares nearly a gigabyte but holds a few bytes.
+Bytes declaresHugeChunk(const char* type) {
+  Bytes png = assemblePng({{"IHDR", ihdrData(4, 4, 8, 2)}});
+  png.insert(png.end(), {0x3F, 0xFF, 0xFF, 0xF0});
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), {'k', 'e', 'y', 0, 0, 0, 0, 0, 0, 0, 0});
+  return png;
+}
+
+constexpr std::array<const char*, 10> kHugeChunkTypes = {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL",
+                                                         "sCAL", "iCCP", "PLTE", "IDAT", "ruSt"};
+
+TEST(PngImport, ChunkLongerThanTheRestOfTheFileIsRefused) {
+  for (const char* type : kHugeChunkTypes) {
+    const Bytes png = declaresHugeChunk(type);
+    EXPECT_LT(png.size(), 60u) << type;
+    TBitmap32 bitmap = patterned();
+    EXPECT_THROW(loadPngStream(bitmap, png), std::runtime_error) << type;
+    EXPECT_TRUE(isPatterned(bitmap)) << type;
+  }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A field of /proc/self/status, in KiB: VmPeak is the highest the address space has been.
+long virtualKiB(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field + ":", 0) == 0)
+      return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+  }
+  return -1;
+}
+
+// How far the address space peak rose while `data` was imported. A fresh process does the import
+// (this test program again, running only the disabled test below), so that nothing the test
+// runner did before, and no memory it freed, counts.
+long importPeakRiseKiB(const Bytes& data) {
+  const testing::TempDir dir;
+  const std::string input = (dir / "input.png").string();
+  const std::string output = (dir / "rise.txt").string();
+  testing::writeFile(input, data);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::setenv("TESS_MEASURE_INPUT", input.c_str(), 1);
+    ::setenv("TESS_MEASURE_OUTPUT", output.c_str(), 1);
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    if (quiet >= 0) ::dup2(quiet, STDOUT_FILENO);
+    ::execl("/proc/self/exe", "tess_image_tests", "--gtest_also_run_disabled_tests",
+            "--gtest_filter=PngImportChild.DISABLED_MeasureImport", nullptr);
+    ::_exit(127);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0)
+    return -1;
+  std::ifstream in(output);
+  long rise = -1;
+  in >> rise;
+  return rise;
+}
+
+TEST(PngImportChild, DISABLED_MeasureImport) {
+  const char* input = std::getenv("TESS_MEASURE_INPUT");
+  const char* output = std::getenv("TESS_MEASURE_OUTPUT");
+  ASSERT_NE(input, nullptr);
+  ASSERT_NE(output, nullptr);
+  // Every block above 64 KiB gets address space of its own, so that the peak counts each one.
+  ::mallopt(M_MMAP_THRESHOLD, 64 * 1024);
+  std::ifstream file(input, std::ios::binary | std::ios::ate);
+  Bytes data(static_cast<std::size_t>(file.tellg()));
+  file.seekg(0);
+  file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  ASSERT_TRUE(file.good());
+  // From the present size, not the peak: whatever came before can only make the rise look larger.
+  const long before = virtualKiB("VmSize");
+  {
+    TBitmap32 bitmap;
+    try {
+      (void)loadPngStream(bitmap, data);
+    } catch (const std::exception&) {
+    }
+  }
+  std::ofstream(output) << virtualKiB("VmPeak") - before;
+}
+
+// The import's whole bound: 16 MiB plus four times the decoded picture, whatever the file says.
+constexpr long kFixedAllowanceKiB = 16 * 1024;
+
+TEST(PngImport, HugeChunkDeclarationsCostNoMemory) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizer's own reservations hide the peak";
+  for (const char* type : kHugeChunkTypes) {
+    EXPECT_LT(importPeakRiseKiB(declaresHugeChunk(type)), kFixedAllowanceKiB) << type;
+  }
+}
+
+TEST(PngImport, HonestImportStaysWithinItsBound) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizer's own reservations hide the peak";
+  // 16-bit RGBA holds twice the bytes of the decoded picture: the costliest kind of sample.
+  testing::PngFixture f;
+  f.width = 1024;
+  f.height = 1024;
+  f.bitDepth = 16;
+  f.colorType = 6;
+  f.samples.resize(std::size_t{1024} * 1024 * 4);
+  for (std::size_t i = 0; i < f.samples.size(); ++i)
+    f.samples[i] = static_cast<std::uint16_t>(i * 2654435761u >> 16);
+  const Bytes png = testing::encodePng(f);
+  const long decodedKiB = 1024 * 1024 * 4 / 1024;
+  const long rise = importPeakRiseKiB(png);
+  std::cout << "[ memory ] 1024 x 1024 RGBA16 import: address space peak +" << rise << " KiB for a "
+            << decodedKiB << " KiB picture\n";
+  // The meter sees an honest import, so a small rise above means nothing was allocated.
+  EXPECT_GT(rise, decodedKiB);
+  EXPECT_LT(rise, kFixedAllowanceKiB + 4 * decodedKiB);
 }
 
 TEST(PngImport, OversizedAncillaryChunkIsSkipped) {
