@@ -95,6 +95,15 @@ Editor& editor() {
   return instance;
 }
 
+// A command that was refused or failed would time nothing; the run then stops with an error.
+bool ran(benchmark::State& state, const Editor& e, std::size_t sprites) {
+  if (e.core.spriteFile.Sprites.size() == sprites) return true;
+  state.SkipWithError(("the command left " + std::to_string(e.core.spriteFile.Sprites.size()) +
+                       " sprites, not " + std::to_string(sprites))
+                          .c_str());
+  return false;
+}
+
 void BM_CloneAllRows(benchmark::State& state) {
   Editor& e = editor();
   for (auto _ : state) {
@@ -103,6 +112,10 @@ void BM_CloneAllRows(benchmark::State& state) {
     e.main->SpriteListBox->selectAll();
     state.ResumeTiming();
     e.main->Clone1Click();
+    state.PauseTiming();
+    const bool cloned = ran(state, e, 2 * kSprites);
+    state.ResumeTiming();
+    if (!cloned) break;
   }
   state.counters["sprites"] = static_cast<double>(e.core.spriteFile.Sprites.size());
 }
@@ -117,6 +130,10 @@ void BM_CloneScatteredRows(benchmark::State& state) {
     e.selectEvery(100);
     state.ResumeTiming();
     e.main->Clone1Click();
+    state.PauseTiming();
+    const bool cloned = ran(state, e, kSprites + kSprites / 100);
+    state.ResumeTiming();
+    if (!cloned) break;
   }
   state.counters["sprites"] = static_cast<double>(e.core.spriteFile.Sprites.size());
 }
@@ -126,7 +143,17 @@ void BM_ClearAllRows(benchmark::State& state) {
   Editor& e = editor();
   e.reset();
   e.main->SpriteListBox->selectAll();
-  for (auto _ : state) e.main->Clear1Click();
+  const tess::TSprite& first = *e.core.spriteFile.Sprites.front();
+  const tess::TSprite& last = *e.core.spriteFile.Sprites.back();
+  for (auto _ : state) {
+    const bool wasEmpty = first.isDUmmy;
+    e.main->Clear1Click();
+    // Every run toggles every row.
+    if (first.isDUmmy == wasEmpty || last.isDUmmy != first.isDUmmy) {
+      state.SkipWithError("the clear did not toggle every row");
+      break;
+    }
+  }
 }
 BENCHMARK(BM_ClearAllRows)->Unit(benchmark::kMillisecond);
 
@@ -137,6 +164,10 @@ void BM_AddOnePicture(benchmark::State& state) {
     e.reset();
     state.ResumeTiming();
     e.main->Add2Click();
+    state.PauseTiming();
+    const bool added = ran(state, e, kSprites + 1);
+    state.ResumeTiming();
+    if (!added) break;
   }
 }
 BENCHMARK(BM_AddOnePicture)->Unit(benchmark::kMicrosecond);

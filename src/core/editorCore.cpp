@@ -10,7 +10,8 @@ namespace {
 constexpr std::size_t kMaxSprites16 = 65500;
 
 bool sameVersion(const TVersionInfo& a, const TVersionInfo& b) noexcept {
-  return a.spriteSignature == b.spriteSignature && a.sprite32 == b.sprite32 && a.name == b.name;
+  return a.spriteSignature == b.spriteSignature && a.sprite32 == b.sprite32 &&
+         a.alpha == b.alpha && a.name == b.name;
 }
 
 std::string withTrailingSlash(std::string dir) {
@@ -62,6 +63,18 @@ bool TEditorCore::loadVersions() {
   return true;
 }
 
+const TVersionInfo& TEditorCore::addRunVersion(const TVersionInfo& version) {
+  for (const TVersionInfo& entry : versions) {
+    if (sameVersion(entry, version)) return entry;
+  }
+  // The list may move as it grows; the current version is found again by its place.
+  const TVersionInfo* const current = currentVersion ? catalogEntry(*currentVersion) : nullptr;
+  const std::ptrdiff_t at = current ? current - versions.data() : -1;
+  versions.push_back(version);
+  if (at >= 0) currentVersion = &versions[static_cast<std::size_t>(at)];
+  return versions.back();
+}
+
 const TVersionInfo* TEditorCore::catalogEntry(const TVersionInfo& version) const noexcept {
   for (const TVersionInfo& entry : versions) {
     if (&entry == &version) return &entry;
@@ -94,7 +107,7 @@ bool TEditorCore::openFile(const std::string& fileName, const TVersionInfo& vers
   const std::string name = fileName;
   const TVersionInfo chosen = version;
   const TVersionInfo* const entry = catalogEntry(version);
-  if (!spriteFile.load(name, chosen.sprite32)) return false;
+  if (!spriteFile.load(name, layoutOf(chosen))) return false;
   currentFileName = name;
   currentVersion = entry != nullptr ? entry : adoptVersion(chosen);
   unsavedChanges = false;
@@ -110,7 +123,11 @@ bool TEditorCore::saveFile(const std::string& fileName, const TVersionInfo& vers
   const std::string name = fileName;
   const TVersionInfo chosen = version;
   const TVersionInfo* const entry = catalogEntry(version);
-  if (!spriteFile.save(name, chosen.spriteSignature, chosen.sprite32)) return false;
+  // Sprites of a file without alpha are opaque, whatever alpha an image brought with it.
+  const TSprSavedAlpha alpha = currentVersion != nullptr && !currentVersion->alpha
+                                   ? TSprSavedAlpha::Opaque
+                                   : TSprSavedAlpha::AsItIs;
+  if (!spriteFile.save(name, chosen.spriteSignature, layoutOf(chosen), alpha)) return false;
   currentFileName = name;
   currentVersion = entry != nullptr ? entry : adoptVersion(chosen);
   unsavedChanges = false;
@@ -132,6 +149,12 @@ void TEditorCore::setUnsaved(bool unsaved) {
 }
 
 bool TEditorCore::closeEditor() {
+  // Ending the program, or starting the Save command, in the middle of a load or a save would
+  // cut the run off or start a second one on the same sprites; the user closes once it is over.
+  if (spriteFile.isBusy()) {
+    FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
+    return false;
+  }
   if (unsavedChanges &&
       !FHost.askYesNo("Are you sure you want close without saving?", "Files", TMsgIcon::Warning)) {
     FHost.runSaveCommand();
@@ -141,9 +164,11 @@ bool TEditorCore::closeEditor() {
   return true;
 }
 
-std::string executableDirectory() {
+std::string executableDirectory() { return executableDirectory("/proc/self/exe"); }
+
+std::string executableDirectory(const std::string& selfLink) {
   std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  const std::filesystem::path exe = std::filesystem::read_symlink(selfLink, error);
   if (!error && exe.has_parent_path()) return withTrailingSlash(exe.parent_path().string());
   const std::filesystem::path here = std::filesystem::current_path(error);
   return error ? std::string("./") : withTrailingSlash(here.string());

@@ -30,6 +30,10 @@ class TEditorCore {
   // "Error on loading versions, correct your config.ini please.", requests termination and
   // returns false.
   bool initEditor(const std::string& executableDir);
+  // Adds a version that exists for this run only (a file whose signature the catalog lacks) at
+  // the end of `versions`, or finds the same one added before, and returns it. currentVersion
+  // stays valid.
+  const TVersionInfo& addRunVersion(const TVersionInfo& version);
   // Reads appPath + "config.ini" into `versions`. On failure the catalog held before stays
   // (empty at start-up) and catalogError() says why.
   [[nodiscard]] bool loadVersions();
@@ -45,8 +49,9 @@ class TEditorCore {
   // Sets or clears the unsaved flag and puts title() on the main window; the edit history calls
   // it when it moves away from or back to the state last opened or saved.
   void setUnsaved(bool unsaved);
-  // With unsaved changes, asks first; any answer but Yes runs the Save command and returns
-  // false. Otherwise requests termination and returns true.
+  // While a load or save runs, refuses with "Its loading now" and returns false. With unsaved
+  // changes, asks first; any answer but Yes runs the Save command and returns false. Otherwise
+  // requests termination and returns true.
   bool closeEditor();
 
   // The main window title for the present state: appTitle alone before any file (with
@@ -80,5 +85,8 @@ class TEditorCore {
 
 // The directory of the running executable, with a trailing '/'.
 std::string executableDirectory();
+// The directory of the file the symbolic link `selfLink` names, with a trailing '/'; the current
+// directory when the link cannot be read or names no directory.
+std::string executableDirectory(const std::string& selfLink);
 
 }  // namespace tess

@@ -89,7 +89,7 @@ void TBulkCommands::ImportSheet1Click() {
   FSheetOpenDialog.multiSelect = false;
   FSheetOpenDialog.owner = &FMain;
   const QStringList files = FMain.chooser().openFiles(FSheetOpenDialog);
-  if (files.isEmpty() || !FCommands.mayRun(true)) return;
+  if (files.isEmpty() || !FCommands.stillEditable()) return;
 
   IEditorHost& host = FMain.host();
   TBitmap32 sheet;
@@ -122,7 +122,7 @@ void TBulkCommands::ImportSheet1Click() {
   }
   progress.reset();
   // The progress window let events through: the file may have gone meanwhile.
-  if (!FCommands.mayRun(true)) return;
+  if (!FCommands.stillEditable()) return;
   if (sprites.empty()) {
     host.showMessage("Every tile of the sheet is fully transparent: no sprite was added.",
                      kErrorCaption, TMsgIcon::Error);
@@ -150,7 +150,7 @@ void TBulkCommands::ExportSheet1Click() {
   if (!columns) return;
   FSheetSaveDialog.owner = &FMain;
   const QString path = FMain.chooser().saveFile(FSheetSaveDialog);
-  if (path.isEmpty() || !FCommands.mayRun(true)) return;
+  if (path.isEmpty() || !FCommands.stillEditable()) return;
 
   // The dialogs ran event loops: look the sprites up again by their rows.
   std::vector<const TBitmap32*> tiles;

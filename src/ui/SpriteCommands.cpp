@@ -76,12 +76,13 @@ bool TSpriteCommands::mayRun(bool fileMenu) const {
     if (fileMenu) FMain.host().showMessage(kNoFileOpen, kErrorCaption, TMsgIcon::Error);
     return false;
   }
+  FGeneration = file.generation();
   return true;
 }
 
 bool TSpriteCommands::stillEditable() const noexcept {
   const TSpriteFile& file = core().spriteFile;
-  return file.loaded && !file.isBusy();
+  return file.loaded && !file.isBusy() && file.generation() == FGeneration;
 }
 
 TSprite* TSpriteCommands::spriteAtRow(int row) const noexcept {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -35,6 +36,9 @@ class TSpriteCommands {
   // Whether a command may run now: false while the sprite file is busy (with a message) or when
   // no file is loaded (with "No file open!" for the File-menu forms).
   bool mayRun(bool fileMenu) const;
+  // After a modal dialog: whether the file the command started on (at mayRun) is still the one
+  // open, loaded and idle. The dialog ran an event loop, in which anything may have happened.
+  bool stillEditable() const noexcept;
   // Appends `sprites` as one step of the history (a Clone of `cloneSources`, else a step named
   // after `verb`) and selects their rows in addition to the selection there was. False, with
   // nothing appended, when they could not be appended.
@@ -51,8 +55,6 @@ class TSpriteCommands {
   enum class TReadOutcome { Replaced, NotRead, Reported };
 
   TEditorCore& core() const noexcept;
-  // After a modal dialog: whether the file is still loaded and idle.
-  bool stillEditable() const noexcept;
   TSprite* spriteAtRow(int row) const noexcept;
   void selectRows(int first, int last) const;
   void repaintList() const;
@@ -67,6 +69,8 @@ class TSpriteCommands {
   void clearStep(const std::vector<int>& rows, TSelectionChange selection);
 
   TfrmMain& FMain;
+  // The sprite list the running command started on.
+  mutable std::uint64_t FGeneration = 0;
 };
 
 }  // namespace tess

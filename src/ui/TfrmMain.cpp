@@ -118,6 +118,13 @@ std::int32_t searchNumber(const QString& text) {
   return value;
 }
 
+// Whether `core`'s sprite file is in the middle of a load or save; if so, says so.
+bool refusedWhileBusy(const TEditorCore& core, IEditorHost& host) {
+  if (!core.spriteFile.isBusy()) return false;
+  host.showMessage("Its loading now", "Status", TMsgIcon::None);
+  return true;
+}
+
 }  // namespace
 
 template <typename Handler>
@@ -519,7 +526,11 @@ void TfrmMain::New1Click() {
   if (newDialog) newDialog->bringToFront();
 }
 
-void TfrmMain::Open1Click() { showFileDialog(false); }
+void TfrmMain::Open1Click() {
+  // The open/save window of the running load or save would change its mode under it.
+  if (refusedWhileBusy(FCore, FHost)) return;
+  showFileDialog(false);
+}
 
 void TfrmMain::openFromCommandLine(const QString& fileName) {
   showFileDialog(false);
@@ -530,6 +541,7 @@ void TfrmMain::openFromCommandLine(const QString& fileName) {
 }
 
 void TfrmMain::Save1Click() {
+  if (refusedWhileBusy(FCore, FHost)) return;
   if (!FCore.spriteFile.loaded) {
     FHost.showMessage("No file open!", "Error!", TMsgIcon::Error);
     return;

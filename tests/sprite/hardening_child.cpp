@@ -8,9 +8,13 @@
 //   zygote <target> <count> <seed>
 //       Builds the sprites once; then, for every byte read from stdin, forks a saver that writes
 //       'R' and its process id (4 bytes, native order), 'E' when the last sprite is encoded,
-//       and saves as above. The zygote reaps each saver and writes 'K' when it was killed, 'S'
-//       when it saved and 'F' when the save failed. Ends at the end of its input. A fork costs
-//       far less than building the sprites again, so the kill test can kill many saves.
+//       and saves as above. For the byte 'H' a saver whose save succeeded then writes 'D' and
+//       stops itself, to be killed; for the byte 'W' the saver writes 'W' and stops itself at
+//       the moment its whole, flushed temporary file is about to replace the target; for the
+//       byte 'M' it writes 'M' and stops itself once half the sprites are encoded. The zygote reaps
+//       each saver and writes 'K' when it was killed, 'S' when it saved and 'F' when the save
+//       failed. Ends at the end of its input. A fork costs far less than building the sprites
+//       again, so the kill test can kill many saves.
 //   limited <target> <count> <seed> <max file bytes> ignore|default
 //       The same save under RLIMIT_FSIZE, with SIGXFSZ ignored or left at its default. Exit 0
 //       when the save returned false as it must, 2 when it claimed success, 4 when a SIGXFSZ is
@@ -19,6 +23,7 @@
 //       Loads the file and prints "<accepted 0|1> <resident KiB> <virtual KiB>": how far the
 //       resident and the virtual peak of the process rose during the load.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -43,13 +48,21 @@ namespace {
 
 using tess::testing::FakeHost;
 
+// Set in a saver that is to stop just before its temporary file replaces the target.
+bool stopBeforeReplacing = false;
+
 void say(char what) {
   // Unbuffered, so the parent sees it at once.
   if (::write(STDOUT_FILENO, &what, 1) != 1) std::_Exit(5);
 }
 
 struct EncodedSignal {
+  bool stopHalfway = false;  // stop itself, with 'M', once half the sprites are encoded
   void onSprite(std::int32_t id, std::int32_t total) {
+    if (stopHalfway && id == total / 2) {
+      say('M');
+      ::raise(SIGSTOP);
+    }
     if (id == total) say('E');
   }
 };
@@ -73,15 +86,23 @@ int zygote(const std::string& target, std::int32_t count, std::uint32_t seed) {
 
   char command = 0;
   while (::read(STDIN_FILENO, &command, 1) == 1) {
+    const bool holdAfterSave = command == 'H';
+    const bool stopBeforeReplace = command == 'W';
     const pid_t saver = ::fork();
     if (saver < 0) return 3;
     if (saver == 0) {
       // A saver never outlives the zygote, even when the test runner kills the zygote.
       ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      stopBeforeReplacing = stopBeforeReplace;
+      encoded.stopHalfway = command == 'M';
       const pid_t self = ::getpid();
       say('R');
       if (::write(STDOUT_FILENO, &self, sizeof self) != sizeof self) std::_Exit(5);
       const bool saved = file.save(target, tess::testing::kNewSignature, true);
+      if (saved && holdAfterSave) {
+        say('D');
+        ::raise(SIGSTOP);
+      }
       // Straight out: the sprites need no freeing in a process that ends here.
       std::_Exit(saved ? 0 : 1);
     }
@@ -150,6 +171,18 @@ int measure(const std::string& kind, const std::string& path) {
 }
 
 }  // namespace
+
+// The save replaces its target with one rename, the last step of the write. This program's own
+// rename stands in front of the C library's, so that the kill test can stop a saver exactly
+// there: with the new file whole on the disk under its temporary name and the old one still in
+// place.
+extern "C" int rename(const char* from, const char* to) noexcept {
+  if (stopBeforeReplacing) {
+    say('W');
+    ::raise(SIGSTOP);
+  }
+  return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";

@@ -12,6 +12,7 @@
 
 #include "SaveFixture.h"
 #include "SpriteFixtures.h"
+#include "core/editorCore.h"
 #include "sprite/TSpriteFile.h"
 #include "support/FakeHost.h"
 #include "support/TempDir.h"
@@ -23,52 +24,24 @@ using testing::FakeHost;
 using testing::readBytes;
 using testing::TempDir;
 
-// The editing commands as the user interface runs them: refused while the file is busy.
-struct GuardedCommands {
-  TSpriteFile& file;
+// The editor's own operations that would replace, empty or rewrite the sprite list, tried in
+// the middle of a run; each result is the editor's answer, counted here.
+struct EditorCommands {
+  TEditorCore& core;
+  std::string other;  // a file that could be opened or saved to
   int refused = 0;
   int ran = 0;
 
-  bool run(const std::function<void()>& change) {
-    if (file.isBusy()) {
-      ++refused;
-      return false;
-    }
-    ++ran;
-    change();
-    return true;
-  }
-  void clone() {
-    run([this] {
-      auto copy =
-          testing::makeSprite([this](int i) { return file.Sprites[0]->bitmap->FBits()[i]; });
-      testing::append(file, std::move(copy));
-    });
-  }
-  void add() {
-    run([this] { testing::append(file, testing::makeSprite([](int) { return 0xFF112233u; })); });
-  }
-  void toggleEmpty() {
-    run([this] { file.Sprites[1]->isDUmmy = !file.Sprites[1]->isDUmmy; });
-  }
-  void repaint() {
-    run([this] { file.Sprites[0]->bitmap->FBits()[0] = 0xFF445566u; });
-  }
-  void clearAll() {
-    run([this] { file.clear(); });
-  }
-  void newFile() {
-    run([this] { file.New(); });
-  }
+  void count(bool result) { ++(result ? ran : refused); }
   void all() {
-    clone();
-    add();
-    toggleEmpty();
-    repaint();
-    clearAll();
-    newFile();
+    const TVersionInfo version{static_cast<std::int32_t>(testing::kNewSignature), "new", true};
+    count(core.newFile(version));
+    count(core.openFile(other, version));
+    count(core.saveFile(other, version));
+    count(core.closeEditor());
   }
 };
+constexpr int kCommands = 4;
 
 struct ListenerHook {
   std::function<void()> action;
@@ -89,39 +62,48 @@ class BusyGuard : public ::testing::Test {
 
   TempDir dir;
   FakeHost host;
-  TSpriteFile file{host};
+  TEditorCore core{host};
+  TSpriteFile& file = core.spriteFile;
   std::vector<unsigned char> undisturbed;
 };
 
 TEST_F(BusyGuard, CommandsFromTheEventProcessingOfASaveAreRefused) {
-  GuardedCommands commands{file};
+  EditorCommands commands{core, dir.file("undisturbed.spr")};
   host.onPendingEvents = [&] { commands.all(); };
+  file.loaded = true;
   ASSERT_TRUE(file.save(dir.file("saved.spr"), testing::kNewSignature, true));
   host.onPendingEvents = nullptr;
 
   EXPECT_GT(host.eventPumps, 0);
   EXPECT_EQ(commands.ran, 0);
-  EXPECT_EQ(commands.refused, 6 * host.eventPumps);
+  EXPECT_EQ(commands.refused, kCommands * host.eventPumps);
+  EXPECT_EQ(host.terminations, 0);
+  EXPECT_EQ(host.saveCommands, 0);
   EXPECT_EQ(readBytes(dir.file("saved.spr")), undisturbed);
+  EXPECT_EQ(readBytes(dir.file("undisturbed.spr")), undisturbed);
   EXPECT_FALSE(file.isBusy());
-  // Once the save is over the same commands run again.
-  commands.clone();
-  EXPECT_EQ(commands.ran, 1);
+  // Once the save is over the same operation runs again.
+  const TVersionInfo version{static_cast<std::int32_t>(testing::kNewSignature), "new", true};
+  EXPECT_TRUE(core.saveFile(dir.file("after.spr"), version));
+  EXPECT_EQ(readBytes(dir.file("after.spr")), undisturbed);
 }
 
 TEST_F(BusyGuard, CommandsFromAProgressListenerOfASaveOrLoadAreRefused) {
-  GuardedCommands commands{file};
+  EditorCommands commands{core, dir.file("undisturbed.spr")};
   ListenerHook hook{[&] { commands.all(); }};
   file.onLoadSprite.push_back(TonLoadSprite(&hook, &ListenerHook::onProgress));
 
+  file.loaded = true;
   ASSERT_TRUE(file.save(dir.file("saved.spr"), testing::kNewSignature, true));
-  EXPECT_EQ(commands.refused, 6 * 300);
+  EXPECT_EQ(commands.refused, kCommands * 300);
   EXPECT_EQ(readBytes(dir.file("saved.spr")), undisturbed);
 
   ASSERT_TRUE(file.load(dir.file("saved.spr"), true));
-  EXPECT_EQ(commands.refused, 2 * 6 * 300);
+  EXPECT_EQ(commands.refused, 2 * kCommands * 300);
   EXPECT_EQ(commands.ran, 0);
+  EXPECT_EQ(host.terminations, 0);
   EXPECT_EQ(file.Sprites.size(), 300u);
+  EXPECT_EQ(readBytes(dir.file("undisturbed.spr")), undisturbed);
 }
 
 // Defence in depth: a change to the list itself that slipped past the guard ends the save

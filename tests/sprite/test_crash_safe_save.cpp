@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,12 +49,8 @@ std::vector<unsigned char> readBytes(const std::string& path) {
 
 constexpr std::int32_t kNewCount = 20000;
 constexpr std::uint32_t kNewSeed = 7;
-constexpr int kWantedKills = 200;
-constexpr auto kKillBudget = std::chrono::seconds(20);
-// Enough kills to say something: on a slow, loaded machine or under the sanitizers the test
-// goes on past its budget until it has them, up to a hard stop.
-constexpr int kFewestKills = 20;
-constexpr auto kKillHardStop = std::chrono::seconds(90);
+// Each round aims one kill at one of the kill points in turn.
+constexpr int kKillRounds = 50;
 
 // The file size limit needs no more than a file of a few hundred kilobytes.
 constexpr std::int32_t kLimitedCount = 4000;
@@ -94,59 +91,138 @@ SaveTiming saveOnceCompletely(const std::string& target, std::int32_t count) {
           std::chrono::duration_cast<std::chrono::microseconds>(finished - encoded)};
 }
 
-// Drives the zygote: one save per call, killed at the chosen moment or left to finish.
+// Where in a save a kill is aimed. The saver is stopped at that point, so the kill lands
+// exactly there however fast or slow the machine is.
+enum class KillPoint {
+  Encoding,         // halfway through the encoding of the sprites
+  Writing,          // once the temporary file holds at least a chosen number of bytes
+  BeforeReplacing,  // with the temporary file whole, just before it replaces the target
+  Replaced,         // once the new file has taken the target's place
+  AfterTheSave,     // once the save has returned success
+};
+constexpr int kKillPoints = 5;
+
+// The inode of `path`, or 0 when it does not exist.
+ino_t inodeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// The size of the temporary file beside `target` in `dir`, or -1 when there is none.
+std::intmax_t temporarySize(const testing::MemoryTempDir& dir, const std::string& target) {
+  for (const std::string& name : temporariesIn(dir, target)) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(dir.file(name), error);
+    if (!error) return static_cast<std::intmax_t>(size);
+  }
+  return -1;
+}
+
+// Waits until `pid` has stopped; false when it ended instead or does not stop.
+bool waitUntilStopped(pid_t pid) {
+  const std::string statPath = "/proc/" + std::to_string(pid) + "/stat";
+  const auto giveUp = Clock::now() + std::chrono::seconds(60);
+  while (Clock::now() < giveUp) {
+    std::ifstream stat(statPath);
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    const auto close = line.rfind(')');
+    if (close == std::string::npos || close + 2 >= line.size()) return false;
+    const char state = line[close + 2];
+    if (state == 'T' || state == 't') return true;
+    if (state == 'Z' || state == 'X') return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(20));
+  }
+  return false;
+}
+
+// Drives the zygote: one save per call, left to finish or stopped at a kill point and killed.
 class Saver {
  public:
-  explicit Saver(const std::string& target)
+  Saver(const std::string& target, const testing::MemoryTempDir& dir, const std::string& name)
       : FZygote({TESS_HARDENING_CHILD, "zygote", target, std::to_string(kNewCount),
-                 std::to_string(kNewSeed)}) {}
+                 std::to_string(kNewSeed)}),
+        FTarget(target),
+        FDir(dir),
+        FName(name) {}
 
-  enum class KillAt { Never, DuringEncoding, AfterEncoding };
-
-  // Returns the zygote's report: 'K' killed, 'S' saved, 'F' failed; '\0' when it went quiet.
-  char save(KillAt when, std::chrono::microseconds delay, SaveTiming* timing = nullptr) {
+  // A save left alone: the zygote's report, 'S' when it saved.
+  char saveWhole() {
     FZygote.writeByte('G');
+    if (FZygote.readByte(60000) != 'R' ||
+        FZygote.readBytes(sizeof(pid_t), 60000).size() != sizeof(pid_t)) {
+      return '\0';
+    }
+    char report = FZygote.readByte(60000);
+    while (report == 'E') report = FZygote.readByte(60000);
+    return report;
+  }
+
+  // A save stopped at `point` (for Writing: once the temporary holds `bytes`) and killed there.
+  // Returns the zygote's report, 'K' when the kill ended it, and tells whether the temporary
+  // file was there when the saver stopped.
+  char killAt(KillPoint point, std::intmax_t bytes, bool& temporaryAtStop) {
+    const ino_t before = inodeOf(FTarget);
+    FZygote.writeByte(point == KillPoint::AfterTheSave      ? 'H'
+                      : point == KillPoint::BeforeReplacing ? 'W'
+                      : point == KillPoint::Encoding        ? 'M'
+                                                            : 'G');
     if (FZygote.readByte(60000) != 'R') return '\0';
     const std::string pidBytes = FZygote.readBytes(sizeof(pid_t), 60000);
     if (pidBytes.size() != sizeof(pid_t)) return '\0';
     pid_t saver = 0;
     std::memcpy(&saver, pidBytes.data(), sizeof saver);
-    const auto started = Clock::now();
 
-    char report = FZygote.readByte(when == KillAt::DuringEncoding ? 0 : 60000);
-    const auto encoded = Clock::now();
-    if (when != KillAt::Never) {
-      std::this_thread::sleep_for(delay);
-      ::kill(saver, SIGKILL);
+    char report = '\0';
+    if (point == KillPoint::Encoding || point == KillPoint::AfterTheSave ||
+        point == KillPoint::BeforeReplacing) {
+      // The saver's own mark (after 'E' for the last two); it stops itself right after it.
+      const char mark = point == KillPoint::Encoding       ? 'M'
+                        : point == KillPoint::AfterTheSave ? 'D'
+                                                           : 'W';
+      report = FZygote.readByte(60000);
+      if (report == 'E') report = FZygote.readByte(60000);
+      if (report != mark || !waitUntilStopped(saver)) return report;
+    } else {
+      if (FZygote.readByte(60000) != 'E') return '\0';
+      const auto giveUp = Clock::now() + std::chrono::seconds(60);
+      while (Clock::now() < giveUp) {
+        if (inodeOf(FTarget) != before) break;
+        if (point == KillPoint::Writing && temporarySize(FDir, FName) >= bytes) break;
+        std::this_thread::yield();
+      }
+      ::kill(saver, SIGSTOP);
+      // A saver that finished before the stop is reported as saved, not killed.
+      if (!waitUntilStopped(saver)) return readReport();
     }
-    // Skip the encoding mark when it came after the kill's decision or was not awaited.
-    while (report == '\0' || report == 'E') report = FZygote.readByte(60000);
-    if (timing != nullptr) {
-      const auto finished = Clock::now();
-      timing->encoding = std::chrono::duration_cast<std::chrono::microseconds>(encoded - started);
-      timing->writing = std::chrono::duration_cast<std::chrono::microseconds>(finished - encoded);
+    temporaryAtStop = temporarySize(FDir, FName) >= 0;
+    ::kill(saver, SIGKILL);
+    return readReport();
+  }
+
+ private:
+  // The zygote's report on the saver, past the marks that came before it.
+  char readReport() {
+    char report = FZygote.readByte(60000);
+    while (report == 'E' || report == 'D' || report == 'W' || report == 'M') {
+      report = FZygote.readByte(60000);
     }
     return report;
   }
 
- private:
   ChildProcess FZygote;
+  std::string FTarget;
+  const testing::MemoryTempDir& FDir;
+  std::string FName;
 };
 
 TEST(CrashSafeSave, AKilledSaveLeavesTheOldFileOrTheNewOneAndNothingInTheWay) {
   const testing::MemoryTempDir dir;
   const std::string target = "target.spr";
   const std::string targetPath = dir.file(target);
-  Saver saver(targetPath);
+  Saver saver(targetPath, dir, target);
 
-  // Three whole saves first: the new file, and the slowest time of each phase.
-  SaveTiming timing;
-  for (int i = 0; i < 3; ++i) {
-    SaveTiming once;
-    ASSERT_EQ(saver.save(Saver::KillAt::Never, {}, &once), 'S');
-    timing.encoding = std::max(timing.encoding, once.encoding);
-    timing.writing = std::max(timing.writing, once.writing);
-  }
+  ASSERT_EQ(saver.saveWhole(), 'S');
   const auto newBytes = readBytes(targetPath);
   ASSERT_GT(newBytes.size(), 2u * 1024 * 1024) << "the new file should take a while to write";
 
@@ -164,21 +240,14 @@ TEST(CrashSafeSave, AKilledSaveLeavesTheOldFileOrTheNewOneAndNothingInTheWay) {
   int becameNew = 0;
   int finishedFirst = 0;
   int leftTemporary = 0;
-  const auto begun = Clock::now();
-  const auto goOn = [&] {
-    const auto spent = Clock::now() - begun;
-    return kills < kWantedKills && spent < kKillHardStop &&
-           (spent < kKillBudget || kills < kFewestKills);
-  };
-  while (goOn()) {
-    // A quarter of the kills fall anywhere in the encoding; the rest in the write, flush and
-    // rename that follow it, and a little beyond, where the file on disk changes.
-    const bool early = random() % 4 == 0;
-    const auto span = early ? timing.encoding : timing.writing * 13 / 10;
-    const auto delay = std::chrono::microseconds(
-        std::uniform_int_distribution<std::int64_t>(0, span.count())(random));
-    const char report =
-        saver.save(early ? Saver::KillAt::DuringEncoding : Saver::KillAt::AfterEncoding, delay);
+  for (int round = 0; round < kKillRounds; ++round) {
+    const auto point = static_cast<KillPoint>(round % kKillPoints);
+    const auto bytes = std::uniform_int_distribution<std::intmax_t>(
+        0, static_cast<std::intmax_t>(newBytes.size()))(random);
+    SCOPED_TRACE(::testing::Message() << "round " << round << ", kill point "
+                                      << static_cast<int>(point) << ", " << bytes << " bytes");
+    bool temporaryAtStop = false;
+    const char report = saver.killAt(point, bytes, temporaryAtStop);
     ASSERT_TRUE(report == 'K' || report == 'S') << "the zygote reported '" << report << "'";
     if (report == 'K') {
       ++kills;
@@ -190,8 +259,18 @@ TEST(CrashSafeSave, AKilledSaveLeavesTheOldFileOrTheNewOneAndNothingInTheWay) {
     if (onDisk == oldBytes) {
       ++keptOld;
     } else {
-      ASSERT_EQ(onDisk, newBytes) << "after kill " << kills << " the file is neither old nor new";
+      ASSERT_EQ(onDisk, newBytes) << "the file is neither old nor new";
       ++becameNew;
+    }
+    // Until the new file has taken its place the target is the old file, and once the save has
+    // returned it is the new one.
+    if (report == 'K') {
+      if (point == KillPoint::Encoding || point == KillPoint::BeforeReplacing || temporaryAtStop) {
+        EXPECT_TRUE(onDisk == oldBytes) << "the target changed before the new file was whole";
+      }
+      if (point == KillPoint::Replaced || point == KillPoint::AfterTheSave) {
+        EXPECT_TRUE(onDisk == newBytes) << "the new file did not stay in place";
+      }
     }
     const auto left = temporariesIn(dir, target);
     if (!left.empty()) ++leftTemporary;
@@ -207,16 +286,18 @@ TEST(CrashSafeSave, AKilledSaveLeavesTheOldFileOrTheNewOneAndNothingInTheWay) {
   std::cout << "[ kill test ] " << kills << " kills: old file kept " << keptOld
             << ", new file complete " << becameNew << "; saves that finished before their kill "
             << finishedFirst << "; kills that left a temporary file " << leftTemporary
-            << " (each swept by the next save); encoding " << timing.encoding.count() / 1000
-            << " ms, writing " << timing.writing.count() / 1000 << " ms, new file "
-            << newBytes.size() << " bytes\n";
+            << " (each swept by the next save); new file " << newBytes.size() << " bytes\n";
   RecordProperty("kills", kills);
   RecordProperty("old", keptOld);
   RecordProperty("new", becameNew);
-  EXPECT_GE(kills, kFewestKills);
+  // The kills before and inside the write left the old file, those after it the new one, and
+  // those just before the replacing left a whole temporary behind, swept by the next save.
+  EXPECT_GE(keptOld, kKillRounds / kKillPoints * 2);
+  EXPECT_GE(becameNew, kKillRounds / kKillPoints);
+  EXPECT_GE(leftTemporary, kKillRounds / kKillPoints);
 
   // And a save that is left alone over the old file still writes the new file exactly.
-  ASSERT_EQ(saver.save(Saver::KillAt::Never, {}), 'S');
+  ASSERT_EQ(saver.saveWhole(), 'S');
   EXPECT_EQ(readBytes(targetPath), newBytes);
   EXPECT_EQ(dir.entries(), std::vector<std::string>{target});
 }

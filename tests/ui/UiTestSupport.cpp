@@ -40,6 +40,7 @@ bool TestHost::presentQuestion(const std::string& text, const std::string& capti
 
 QStringList ScriptedChooser::openFiles(TFileDialogSetup& setup) {
   calls.push_back({Kind::Open, setup, QString()});
+  if (whileOpen) whileOpen(calls.back());
   if (openAnswers.empty()) return {};
   OpenAnswer answer = std::move(openAnswers.front());
   openAnswers.pop_front();
@@ -50,6 +51,7 @@ QStringList ScriptedChooser::openFiles(TFileDialogSetup& setup) {
 
 QString ScriptedChooser::saveFile(TFileDialogSetup& setup) {
   calls.push_back({Kind::Save, setup, QString()});
+  if (whileOpen) whileOpen(calls.back());
   if (saveAnswers.empty()) return {};
   SaveAnswer answer = std::move(saveAnswers.front());
   saveAnswers.pop_front();
@@ -62,6 +64,7 @@ QString ScriptedChooser::folder(const QString& prompt, QWidget* owner) {
   TFileDialogSetup setup;
   setup.owner = owner;
   calls.push_back({Kind::Folder, setup, prompt});
+  if (whileOpen) whileOpen(calls.back());
   if (folderAnswers.empty()) return {};
   QString answer = std::move(folderAnswers.front());
   folderAnswers.pop_front();

@@ -102,6 +102,9 @@ class ScriptedChooser : public IFileChooser {
   };
 
   std::vector<Call> calls;
+  // Runs while a dialog is "open", after its call was recorded and before it answers: what the
+  // user or the program might do meanwhile, since a real modal dialog runs an event loop.
+  std::function<void(const Call&)> whileOpen;
   std::deque<OpenAnswer> openAnswers;
   std::deque<SaveAnswer> saveAnswers;
   std::deque<QString> folderAnswers;  // empty string: cancelled
