@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "core/editorCore.h"
+#include "core/versionDetect.h"
 #include "ui/EditHistory.h"
 #include "ui/TfrmFileProperties.h"
 #include "ui/TfrmMain.h"
@@ -26,8 +27,10 @@ namespace tess {
 namespace {
 
 constexpr const char* kError = "Error!";
-// The bar is redrawn at most this often while a run goes on; the end of a run always shows.
-constexpr qint64 kRepaintIntervalMs = 15;
+// The bar is redrawn at most this often while a run goes on, a rate the eye can follow; the end
+// of a run always shows. On a real display every redraw travels to the window server, and the
+// events are processed far more often than that, for the sake of input.
+constexpr qint64 kRepaintIntervalMs = 200;
 // How many sprites may pass between two looks at the bar, as a fraction of the run.
 constexpr std::int32_t kChecksPerRun = 1000;
 // The stored frame delays run six times faster while a load or save goes on.
@@ -78,21 +81,7 @@ bool isDirectory(const std::string& path) {
 
 std::optional<TVersionInfo> detectVersionOf(const std::string& fileName,
                                             const std::vector<TVersionInfo>& versions) {
-  std::ifstream file(std::filesystem::path(fileName), std::ios::binary);
-  if (!file) return std::nullopt;
-  std::array<char, 4> bytes{};
-  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (file.gcount() != static_cast<std::streamsize>(bytes.size())) return std::nullopt;
-  std::uint32_t value = 0;
-  for (std::size_t i = bytes.size(); i-- > 0;) {
-    value = (value << 8) | static_cast<std::uint8_t>(bytes[i]);
-  }
-  const auto signature = static_cast<std::int32_t>(value);
-  const auto found = std::find_if(versions.begin(), versions.end(), [&](const TVersionInfo& v) {
-    return v.spriteSignature == signature;
-  });
-  if (found == versions.end()) return std::nullopt;
-  return *found;
+  return detectCatalogVersion(fileName, versions);
 }
 
 std::string directoryPart(const std::string& path) {
@@ -311,7 +300,7 @@ void TfrmFileDialog::executeOpen(const QString& path, int position) {
   startAnimation();
   TVersionInfo version;
   if (position == 0) {
-    if (!detectVersion(fileName, version)) {
+    if (!detectVersion(fileName, version) && !askForUnknownVersion(fileName, version)) {
       stopAnimation();
       host.showMessage("cannot auto detect this Sprite File!", kError, TMsgIcon::Error);
       return;
@@ -337,8 +326,32 @@ void TfrmFileDialog::executeOpen(const QString& path, int position) {
     host.showMessage("Cannot load Sprite file!", kError, TMsgIcon::Error);
     resetProgress();
     stopAnimation();
+    // A version chosen by hand may be the wrong one; say which one reads the file.
+    if (position > 0) {
+      if (const auto other = versionThatReads(fileName, core.versions, layoutOf(version))) {
+        host.showMessage("This file reads as " + other->name + " (" +
+                             describeLayout(layoutOf(*other)) +
+                             "). Choose that version to open it.",
+                         "Files", TMsgIcon::None);
+      }
+    }
   }
   if (FClosePending) closeWindow();
+}
+
+bool TfrmFileDialog::askForUnknownVersion(const std::string& fileName, TVersionInfo& version) {
+  TEditorCore& core = mainWindow().core();
+  const TSprProbe probe = probeSprFile(fileName);
+  if (!probe.readable || catalogKnows(probe.signature, core.versions)) return false;
+  const std::optional<TSprLayout> layout = probe.onlyLayout();
+  if (!layout) return false;
+  const std::string question = "No version in config.ini has the signature " +
+                               signatureHex(probe.signature) + ". Open it as a file with " +
+                               std::to_string(layout->countBits()) + "-bit sprite counts and " +
+                               (layout->alpha ? "alpha?" : "no alpha?");
+  if (!core.host().askYesNo(question, "Files", TMsgIcon::Warning)) return false;
+  version = core.addRunVersion(unknownVersion(probe.signature, *layout));
+  return true;
 }
 
 void TfrmFileDialog::startAnimation() {

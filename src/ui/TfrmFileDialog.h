@@ -19,9 +19,10 @@ class QPushButton;
 
 namespace tess {
 
-// The first catalog entry whose signature equals the first four bytes of `fileName` (read as a
-// little-endian signed 32-bit number), or none when the file cannot be read, is shorter than
-// four bytes or matches no entry. Reads nothing beyond those four bytes.
+// Among the catalog entries whose signature equals the first four bytes of `fileName` (read as
+// a little-endian signed 32-bit number), the first whose layout reads the file consistently,
+// else the first of them; none when the file cannot be read, is shorter than four bytes or
+// matches no entry (see detectCatalogVersion).
 std::optional<TVersionInfo> detectVersionOf(const std::string& fileName,
                                             const std::vector<TVersionInfo>& versions);
 
@@ -79,6 +80,10 @@ class TfrmFileDialog : public TChildWindow {
   void enterMode(bool saving);
   void executeSave(const QString& path, int position);
   void executeOpen(const QString& path, int position);
+  // For a file whose signature no catalog entry has: when the file reads as exactly one layout,
+  // asks whether to open it so, as a version that exists for this run only. True with `version`
+  // set when the user agrees.
+  bool askForUnknownVersion(const std::string& fileName, TVersionInfo& version);
   void startAnimation();
   void stopAnimation();
   // Parts complete, with the bar's cache kept in step.

@@ -1,0 +1,128 @@
+// Files of layouts the catalog does not name, opened through the real open window: the question
+// for a signature no version has, the version that exists for the run, and the hint after a
+// version chosen by hand fails.
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "UiTestSupport.h"
+#include "sprite/TSpriteFile.h"
+#include "ui/TfrmFileDialog.h"
+
+using tess::TMsgIcon;
+using tess::TSprLayout;
+using tess::testing::EditorFixture;
+
+namespace {
+
+// Writes makeTestSprites(count), one pixel of each made half transparent, as `layout`.
+bool writeFile(EditorFixture& f, const QString& path, int count, std::uint32_t signature,
+               TSprLayout layout) {
+  tess::TSpriteFile file(f.host);
+  file.Sprites = tess::testing::makeTestSprites(count);
+  for (auto& sprite : file.Sprites) {
+    if (sprite->bitmap) sprite->bitmap->FBits()[7] = 0x80102030u;
+  }
+  return file.save(path.toStdString(), static_cast<std::int32_t>(signature), layout);
+}
+
+QByteArray bytesOf(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void openThroughWindow(EditorFixture& f, const QString& path, int position) {
+  f.main->Open1Click();
+  f.main->dialog->edtSpr->setText(path);
+  f.main->dialog->cmbVersion->setCurrentIndex(position);
+  QTest::mouseClick(f.main->dialog->btnExecute, Qt::LeftButton);
+}
+
+}  // namespace
+
+class LayoutsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // A signature no version has: the file's own layout is detected and offered; Yes opens it as a
+  // version for this run, listed last, that saves the file as it was; No changes nothing.
+  void unknownSignatureIsOffered_data() {
+    QTest::addColumn<bool>("sprite32");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("question");
+    const QString base = QStringLiteral(
+        "No version in config.ini has the signature 0BADF00D. Open it as a file "
+        "with %1-bit sprite counts and %2?");
+    QTest::newRow("32-bit, alpha, Yes") << true << true << true << base.arg(32).arg("alpha");
+    QTest::newRow("16-bit, no alpha, Yes")
+        << false << false << true << base.arg(16).arg("no alpha");
+    QTest::newRow("32-bit, alpha, No") << true << true << false << base.arg(32).arg("alpha");
+  }
+  void unknownSignatureIsOffered() {
+    QFETCH(bool, sprite32);
+    QFETCH(bool, alpha);
+    QFETCH(bool, yes);
+    QFETCH(QString, question);
+    EditorFixture f;
+    const QString path = f.path("custom.spr");
+    QVERIFY(writeFile(f, path, 12, 0x0BADF00Du, TSprLayout{sprite32, alpha}));
+    const QByteArray original = bytesOf(path);
+    f.host.answers = {yes};
+    openThroughWindow(f, path, 0);
+    QVERIFY(!f.host.messages.empty());
+    QCOMPARE(QString::fromStdString(f.host.messages[0].text), question);
+    QCOMPARE(f.host.messages[0].caption, std::string("Files"));
+    if (!yes) {
+      QCOMPARE(f.host.lastText(), std::string("cannot auto detect this Sprite File!"));
+      QVERIFY(!f.core.spriteFile.loaded);
+      QCOMPARE(f.core.versions.size(), std::size_t{2});
+      return;
+    }
+    QCOMPARE(f.host.messages.size(), std::size_t{1});
+    QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{12});
+    QCOMPARE(f.main->windowTitle(),
+             QStringLiteral("Tessaline (Unknown (0BADF00D)) - file: ") + path);
+    // The pixel that is half transparent comes back as it was only where the file has alpha.
+    QCOMPARE(f.core.spriteFile.Sprites[0]->bitmap->FBits()[7], alpha ? 0x80102030u : 0xFF102030u);
+
+    // Listed last in the save window; saving in it gives back the same bytes.
+    f.main->Save1Click();
+    QComboBox& versions = *f.main->dialog->cmbVersion;
+    QCOMPARE(versions.itemText(versions.count() - 1), QStringLiteral("Unknown (0BADF00D)"));
+    const QString again = f.path("again.spr");
+    f.main->dialog->edtSpr->setText(again);
+    versions.setCurrentIndex(versions.count() - 1);
+    QTest::mouseClick(f.main->dialog->btnExecute, Qt::LeftButton);
+    QCOMPARE(bytesOf(again), original);
+
+    // Opening another such file again adds no second entry.
+    f.host.answers = {true};
+    openThroughWindow(f, path, 0);
+    QCOMPARE(f.core.versions.size(), std::size_t{3});
+  }
+
+  // A version chosen by hand that does not read the file: after the messages of a failed open,
+  // one more says which version does.
+  void wrongVersionGetsAHint() {
+    EditorFixture f;
+    const QString path = f.path("wide.spr");
+    // 10.98's signature and layout (32-bit counts, no alpha), opened as 7.6 (16-bit counts).
+    QVERIFY(writeFile(f, path, 20, f.core.versions.at(1).spriteSignature, TSprLayout{true, false}));
+    openThroughWindow(f, path, 1);
+    QVERIFY(f.host.count("Cannot load Sprite file!") == 1);
+    QCOMPARE(f.host.lastText(),
+             std::string("This file reads as 10.98 (32-bit counts, without alpha). Choose that "
+                         "version to open it."));
+    QVERIFY(!f.core.spriteFile.loaded);
+  }
+};
+
+TESS_UI_TEST_MAIN(LayoutsTest)
+#include "test_layouts.moc"
