@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -442,6 +443,7 @@ void FileDialogTest::failureTable() {
          withOpenFile(f);
          tess::testing::writeSprFile(f.path("alien.spr"), tess::testing::makeTestSprites(3),
                                      0x0BADF00Du, false);
+         f.host.defaultAnswer = false;  // no to opening it as the layout it reads as
          TfrmFileDialog* d = showOpen(f);
          d->edtSpr->setText(f.path("alien.spr"));
          d->cmbVersion->setCurrentIndex(0);
@@ -515,8 +517,10 @@ void FileDialogTest::malformedFileShowsTheLoadersMessageFirst() {
            (std::vector<std::string>{"SPR Count = 0", "Cannot load Sprite file!"}));
   QCOMPARE(f.host.messages.back().caption, std::string("Error!"));
   QCOMPARE(d->pbSpr->value(), 0);
-  QVERIFY(!f.core.spriteFile.loaded);
-  QCOMPARE(listRows(f), 0);
+  // The file that was open stays open.
+  QVERIFY(f.core.spriteFile.loaded);
+  QCOMPARE(listRows(f), 6);
+  QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{6});
 }
 
 void FileDialogTest::saveAboveTheSixteenBitLimitWritesNothing() {
@@ -606,17 +610,25 @@ void FileDialogTest::failedOpenAfterEditsKeepsTheEditorSafe() {
   QCOMPARE(f.host.lastText(), std::string("Cannot load Sprite file!"));
   QCOMPARE(title(f), titleBefore);
   QVERIFY(f.core.unsavedChanges);
-  QCOMPARE(listRows(f), 0);
-  // Painting the list now must not touch the released sprites.
-  QVERIFY(!f.main->grab().isNull());
+  // The edited file is still there, rows and all, and paints: the colour of sprite 1 shows.
+  QCOMPARE(listRows(f), 20);
+  QWidget* const viewport = f.main->SpriteListBox->viewport();
+  const QImage shot = viewport->grab().toImage();
+  QCOMPARE(shot.size(), viewport->size() * shot.devicePixelRatio());
+  const QRgb first = tess::testing::testSpriteColour(1) | 0xFF000000u;
+  int spriteColoured = 0;
+  for (int y = 0; y < shot.height(); ++y) {
+    for (int x = 0; x < shot.width(); ++x) spriteColoured += shot.pixel(x, y) == first ? 1 : 0;
+  }
+  QVERIFY(spriteColoured > 0);
 
-  // The close prompt is still asked; No then leads to the Save command, which has no file.
+  // The close prompt is still asked; No then shows the save window for the edited file.
   f.host.clearMessages();
   f.host.answers = {false};
   f.main->Exit1Click();
-  QCOMPARE(
-      texts(f.host.messages),
-      (std::vector<std::string>{"Are you sure you want close without saving?", "No file open!"}));
+  QCOMPARE(texts(f.host.messages),
+           (std::vector<std::string>{"Are you sure you want close without saving?"}));
+  QVERIFY(f.main->dialog && f.main->dialog->isSaving);
   QCOMPARE(f.host.terminations, 0);
 }
 

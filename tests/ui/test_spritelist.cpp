@@ -156,16 +156,20 @@ class SpriteListTest : public QObject {
     f.main->SpriteListBox->viewport()->grab();  // paints without touching freed sprites
   }
 
-  void failedOpenLeavesNoRows() {
+  // A failed open keeps the rows of the file that was open, each still showing its sprite.
+  void failedOpenKeepsTheRows() {
     EditorFixture f;
     QVERIFY(f.openTestFile(10));
+    const std::vector<tess::TSprite*> before = f.main->SpritesIndex;
     QFile broken(f.path("broken.spr"));
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write("\x01\x02\x03", 3);
     broken.close();
     QVERIFY(!f.openFile(f.path("broken.spr")));
-    QCOMPARE(f.main->spriteListModel->rowCount(), 0);
-    QVERIFY(f.main->SpritesIndex.empty());
+    QCOMPARE(f.main->spriteListModel->rowCount(), 10);
+    QVERIFY(f.main->SpritesIndex == before);
+    QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{10});
+    QCOMPARE(f.main->SpritesIndex[3], f.core.spriteFile.Sprites[3].get());
     f.main->SpriteListBox->viewport()->grab();
   }
 
