@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <cstdint>
 
 #include "sprite/EditorHost.h"
 
@@ -44,8 +45,14 @@ class QtHost : public IEditorHost {
   virtual void endEventLoop();
 
  private:
+  void startEventSlice() noexcept;
+
   TfrmMain* FMainWindow = nullptr;
   QElapsedTimer FSinceEvents;
+  // Before the cheap clock reaches this, the slice is surely not over and the precise clock is
+  // not read.
+  std::int64_t FCoarseLagNs = 0;
+  std::int64_t FPreciseCheckFromNs = 0;
   bool FTerminationRequested = false;
 };
 

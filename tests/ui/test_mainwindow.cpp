@@ -515,6 +515,21 @@ class MainWindowTest : public QObject {
     QVERIFY(ran);
   }
 
+  // The writer calls for every run pair: within a slice the calls must not reach the event loop,
+  // and the first call after it must.
+  void pendingEventsWaitForTheNextSlice() {
+    tess::testing::TestHost host;
+    QTest::qSleep(20);
+    host.processPendingEvents();  // starts a new slice
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    for (int call = 0; call < 1000; ++call) host.processPendingEvents();
+    QVERIFY(!ran);
+    QTest::qSleep(20);
+    host.processPendingEvents();
+    QVERIFY(ran);
+  }
+
   void titleFollowsTheCore() {
     EditorFixture f;
     QVERIFY(f.openTestFile(2));
