@@ -1,0 +1,75 @@
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/Json.h"
+#include "core/spriteAnalysis.h"
+
+namespace tess::cli {
+
+namespace {
+
+// Whether two sprites show the same pixels. A sprite that shows nothing (an empty one, a cleared
+// one, a wholly transparent one) equals every other such sprite, and transparent pixels are equal
+// whatever colour they keep, since a file keeps none for them.
+bool samePixels(const TSprite& a, const TSprite& b) noexcept {
+  const bool aBlank = showsNothing(a);
+  const bool bBlank = showsNothing(b);
+  if (aBlank || bBlank) return aBlank == bBlank;
+  const TBitmap32& x = *a.bitmap;
+  const TBitmap32& y = *b.bitmap;
+  if (x.Width() != y.Width() || x.Height() != y.Height()) return false;
+  const TColor32* const p = x.FBits();
+  const TColor32* const q = y.FBits();
+  for (std::size_t i = 0; i < x.pixelCount(); ++i) {
+    if (p[i] == q[i]) continue;
+    if (AlphaOf(p[i]) == 0 && AlphaOf(q[i]) == 0) continue;
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::int32_t> idRange(std::size_t first, std::size_t last) {
+  std::vector<std::int32_t> ids;
+  for (std::size_t id = first; id <= last; ++id) ids.push_back(static_cast<std::int32_t>(id));
+  return ids;
+}
+
+}  // namespace
+
+int runDiff(TCliContext& context) {
+  const auto& operands = context.arguments().operands;
+  if (operands.size() != 2) {
+    context.usageError("diff takes two files, A and B");
+    return kExitTrouble;
+  }
+  TOpenedFile a;
+  TOpenedFile b;
+  if (!openSpriteFile(context, operands[0], a) || !openSpriteFile(context, operands[1], b)) {
+    return kExitTrouble;
+  }
+  const auto& left = a.file->Sprites;
+  const auto& right = b.file->Sprites;
+  const std::size_t common = std::min(left.size(), right.size());
+  std::vector<std::int32_t> changed;
+  for (std::size_t i = 0; i < common; ++i) {
+    if (!samePixels(*left[i], *right[i])) changed.push_back(static_cast<std::int32_t>(i + 1));
+  }
+  const std::vector<std::int32_t> added = idRange(left.size() + 1, right.size());
+  const std::vector<std::int32_t> removed = idRange(right.size() + 1, left.size());
+  const bool differ = !changed.empty() || !added.empty() || !removed.empty();
+
+  if (context.arguments().has("json")) {
+    context.print("{\"changed\":" + jsonArray(changed) + ",\"added\":" + jsonArray(added) +
+                  ",\"removed\":" + jsonArray(removed) + "}");
+  } else if (!differ) {
+    context.print("no differences");
+  } else {
+    if (!changed.empty()) context.print("changed: " + formatIdList(changed));
+    if (!added.empty()) context.print("added: " + formatIdList(added));
+    if (!removed.empty()) context.print("removed: " + formatIdList(removed));
+  }
+  return differ ? kExitNegative : kExitOk;
+}
+
+}  // namespace tess::cli
