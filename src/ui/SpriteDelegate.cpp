@@ -99,6 +99,8 @@ void TSpriteDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   const auto* model = qobject_cast<const TSpriteListModel*>(index.model());
   painter->save();
   painter->setClipRect(option.rect, Qt::IntersectClip);
+  // At a fractional display scale a smoothed copy would blur the pixel art.
+  painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
   paintSpriteRow(*painter, option, model ? model->spriteAt(index.row()) : nullptr);
   painter->restore();
 

@@ -32,6 +32,7 @@
 #include "core/editorCore.h"
 #include "sprite/TSpriteFile.h"
 #include "ui/BulkCommands.h"
+#include "ui/ClientLayout.h"
 #include "ui/EditHistory.h"
 #include "ui/QtHost.h"
 #include "ui/ShortcutFilter.h"
@@ -43,6 +44,8 @@
 #include "ui/TfrmFileDialog.h"
 #include "ui/TfrmFileProperties.h"
 #include "ui/TfrmNewFile.h"
+#include "ui/TfrmPreview.h"
+#include "ui/TfrmSpriteSheet.h"
 
 namespace tess {
 
@@ -159,7 +162,7 @@ TfrmMain::TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidg
 
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowIcon(QIcon(QStringLiteral(":/images/icon-main.png")));
   setFont(windowFont());
 
@@ -171,7 +174,8 @@ TfrmMain::TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidg
 
   buildClientArea();
   buildMenus();
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // Opens at the client size of its design; the client area's layout lets it grow from there.
+  adjustSize();
   move(kScreenPosition);
 
   FShortcuts = new TShortcutFilter(
@@ -197,16 +201,19 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::buildClientArea() {
   auto* client = new QWidget(this);
-  client->setFixedSize(kClientSize);
+  auto* placement = new TClientLayout(kClientSize, client);
+  using Anchor = TClientLayout::Anchor;
   setCentralWidget(client);
 
   // Created bottom to top: each control lies over the ones made before it.
   lbl_search = new QLabel(QStringLiteral("Search by ID:"), client);
   lbl_search->setGeometry(479, 8, 66, 13);
   lbl_search->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  placement->addWidget(lbl_search, lbl_search->geometry(), Anchor::Right);
 
   background = new TBackground(QStringLiteral(":/images/background.png"), client);
   background->setGeometry(QRect(QPoint(0, 0), kClientSize));
+  placement->addWidget(background, background->geometry(), Anchor::Fill);
 
   childArea = new QMdiArea(client);
   childArea->setGeometry(QRect(QPoint(0, 0), kClientSize));
@@ -218,10 +225,12 @@ void TfrmMain::buildClientArea() {
   childArea->setAttribute(Qt::WA_TranslucentBackground);
   childArea->viewport()->setAutoFillBackground(false);
   childArea->setAutoFillBackground(false);
+  placement->addWidget(childArea, childArea->geometry(), Anchor::Fill);
 
   auto* list = new TSpriteListBox(client);
   SpriteListBox = list;
   list->setGeometry(479, 35, 175, 444);
+  placement->addWidget(list, list->geometry(), Anchor::RightGrowing);
   list->setToolTip(QStringLiteral("Right click to show the menu"));
   list->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -240,11 +249,13 @@ void TfrmMain::buildClientArea() {
 
   edt_search = new QLineEdit(QStringLiteral("0"), client);
   edt_search->setGeometry(479, 8, 130, 21);
+  placement->addWidget(edt_search, edt_search->geometry(), Anchor::Right);
   edt_search->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edt_search));
 
   btn_search = new QPushButton(QStringLiteral("Search"), client);
   btn_search->setGeometry(615, 8, 39, 21);
+  placement->addWidget(btn_search, btn_search->geometry(), Anchor::Right);
   connect(btn_search, &QPushButton::clicked, this,
           [this] { guarded([this] { btn_searchClick(); }); });
 
@@ -331,6 +342,12 @@ void TfrmMain::buildMenus() {
   connect(FHistory, &TEditHistory::cleanChanged, this,
           [this](bool clean) { FCore.setUnsaved(!clean); });
   updateEditMenu();
+
+  View1 = bar->addMenu(QStringLiteral("View"));
+  Preview1 = addCommand(View1, QStringLiteral("Preview"), &TfrmMain::Preview1Click);
+  Preview1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+  SpriteSheet1 = addCommand(View1, QStringLiteral("Sprite sheet"), &TfrmMain::SpriteSheet1Click);
+  SpriteSheet1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
 
   Help1 = bar->addMenu(QStringLiteral("Help"));
   About1 = addCommand(Help1, QStringLiteral("About"), &TfrmMain::About1Click);
@@ -590,6 +607,24 @@ void TfrmMain::About1Click() {
 }
 
 void TfrmMain::Exit1Click() { FCore.closeEditor(); }
+
+void TfrmMain::Preview1Click() {
+  if (previewDialog) {
+    previewDialog->bringToFront();
+    return;
+  }
+  previewDialog = new TfrmPreview(*this);
+  showChildWindow(previewDialog, QPoint(8, 8));
+}
+
+void TfrmMain::SpriteSheet1Click() {
+  if (spriteSheetDialog) {
+    spriteSheetDialog->bringToFront();
+    return;
+  }
+  spriteSheetDialog = new TfrmSpriteSheet(*this);
+  showChildWindow(spriteSheetDialog, QPoint(24, 40));
+}
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   bool closing = false;

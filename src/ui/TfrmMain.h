@@ -30,6 +30,8 @@ class TfrmFileDialog;
 class TfrmNewFile;
 class TfrmFileProperties;
 class TfrmAbout;
+class TfrmPreview;
+class TfrmSpriteSheet;
 class TChildWindow;
 class TShortcutFilter;
 
@@ -77,6 +79,9 @@ class TfrmMain : public QMainWindow {
   void Properties1Click();
   void About1Click();
   void Exit1Click();
+  // The View menu: the preview and the sprite sheet windows.
+  void Preview1Click();
+  void SpriteSheet1Click();
 
   // The sprite editing commands: File menu forms work on the selection, context-menu forms on
   // the row under the last right-button press.
@@ -122,6 +127,8 @@ class TfrmMain : public QMainWindow {
   QPointer<TfrmNewFile> newDialog;
   QPointer<TfrmAbout> aboutDialog;
   QPointer<TfrmFileProperties> propertiesDialog;
+  QPointer<TfrmPreview> previewDialog;
+  QPointer<TfrmSpriteSheet> spriteSheetDialog;
 
   // The two file dialogs of the editing commands, kept for the whole run.
   TFileDialogSetup opendialog;
@@ -140,6 +147,7 @@ class TfrmMain : public QMainWindow {
   QMenu* File1 = nullptr;
   QMenu* SelectedItems1 = nullptr;
   QMenu* Edit1 = nullptr;
+  QMenu* View1 = nullptr;
   QMenu* Help1 = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QAction* New1 = nullptr;
@@ -153,6 +161,8 @@ class TfrmMain : public QMainWindow {
   QAction* Properties1 = nullptr;
   QAction* exit1 = nullptr;
   QAction* About1 = nullptr;
+  QAction* Preview1 = nullptr;
+  QAction* SpriteSheet1 = nullptr;
   QAction* Undo1 = nullptr;
   QAction* Redo1 = nullptr;
   QAction* CopyImage1 = nullptr;
