@@ -28,6 +28,8 @@
 #include "ui/BulkCommands.h"
 #include "ui/EditHistory.h"
 #include "ui/SpriteListModel.h"
+#include "ui/SpriteSheetView.h"
+#include "ui/TfrmSpriteSheet.h"
 
 using tess::TBitmap32;
 using tess::TColor32;
@@ -109,6 +111,10 @@ void dropOn(QWidget* target, const QStringList& files) {
 class BulkTest : public QObject {
   Q_OBJECT
 
+ public:
+  enum class DropTarget { List, SpriteSheet, WindowArea };
+  Q_ENUM(DropTarget)
+
  private slots:
   // A sheet is cut left to right, then top to bottom, into new sprites at the end, as one step;
   // the option leaves fully transparent tiles out.
@@ -186,15 +192,16 @@ class BulkTest : public QObject {
     QCOMPARE(spriteCount(f), std::size_t{2});
   }
 
-  // Files dropped on the list or on the empty window area are appended like Add, in order, as one
-  // step; the others are named in one error box.
+  // Files dropped on the list, the sprite sheet or the empty window area are appended like Add,
+  // in order, as one step; the others are named in one error box.
   void dropFiles_data() {
-    QTest::addColumn<bool>("onList");
-    QTest::newRow("on the list") << true;
-    QTest::newRow("on the window area") << false;
+    QTest::addColumn<DropTarget>("where");
+    QTest::newRow("on the list") << DropTarget::List;
+    QTest::newRow("on the sprite sheet") << DropTarget::SpriteSheet;
+    QTest::newRow("on the window area") << DropTarget::WindowArea;
   }
   void dropFiles() {
-    QFETCH(bool, onList);
+    QFETCH(DropTarget, where);
     EditorFixture f;
     QVERIFY(f.openTestFile(3));
     TBitmap32 red, blue;
@@ -204,7 +211,12 @@ class BulkTest : public QObject {
     const QString notes = writeBytes(f, "notes.txt", "not an image");
     const QString b = writePng(f, "b.png", blue);
     const QString gif = writeBytes(f, "c.gif", "GIF89a\x01\x00\x01\x00");
-    QWidget* target = onList ? f.main->SpriteListBox->viewport() : f.main->childArea->viewport();
+    QWidget* target = f.main->childArea->viewport();
+    if (where == DropTarget::List) target = f.main->SpriteListBox->viewport();
+    if (where == DropTarget::SpriteSheet) {
+      f.main->SpriteSheet1Click();
+      target = f.main->spriteSheetDialog->sheet->viewport();
+    }
     dropOn(target, {a, notes, b, gif});
     QCOMPARE(spriteCount(f), std::size_t{5});
     QVERIFY(filledWith(f, 4, 0xFFFF0000u));
