@@ -54,6 +54,24 @@ void checkRoundTrip(const TBitmap32& imported) {
   }
 }
 
+// The import for files with alpha reads the same files at the same size, and its export comes
+// back pixel for pixel.
+void checkKeepMode(std::span<const std::uint8_t> data, const TBitmap32& overWhite) {
+  TBitmap32 kept;
+  require(tess::loadPngStream(kept, data, tess::ImportAlpha::Keep),
+          "a PNG accepted for files without alpha is accepted for files with alpha");
+  require(kept.Width() == overWhite.Width() && kept.Height() == overWhite.Height(),
+          "both imports give the same size");
+  const std::size_t count = static_cast<std::size_t>(kept.Width()) * kept.Height();
+  if (static_cast<std::int64_t>(count) > kRoundTripPixels) return;
+  const auto png = tess::bitmapToPng(kept);
+  require(png.has_value(), "a kept picture can be exported");
+  TBitmap32 again;
+  require(tess::loadPngStream(again, *png, tess::ImportAlpha::Keep), "its export imports again");
+  require(std::equal(kept.FBits(), kept.FBits() + count, again.FBits()),
+          "an export imported for a file with alpha keeps every pixel");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -71,5 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "an imported picture is within the import limits");
   require(bitmap.DrawMode == tess::dmBlend, "import keeps the draw mode");
   if (std::int64_t{bitmap.Width()} * bitmap.Height() <= kRoundTripPixels) checkRoundTrip(bitmap);
+  checkKeepMode(std::span<const std::uint8_t>(data, size), bitmap);
   return 0;
 }

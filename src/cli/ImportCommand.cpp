@@ -14,17 +14,6 @@
 
 namespace tess::cli {
 
-namespace {
-
-// The image reader goes by the name; a name that is neither would be "read" as nothing at all.
-bool namesImage(std::string path) {
-  std::transform(path.begin(), path.end(), path.begin(),
-                 [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-  return path.find("png") != std::string::npos || path.find("bmp") != std::string::npos;
-}
-
-}  // namespace
-
 int runImport(TCliContext& context) {
   const auto& arguments = context.arguments();
   const auto& operands = arguments.operands;
@@ -53,19 +42,17 @@ int runImport(TCliContext& context) {
   std::vector<std::unique_ptr<TSprite>> sprites;
   for (std::size_t i = 1; i < operands.size(); ++i) {
     const std::string& image = operands[i];
-    if (!namesImage(image)) {
-      context.error(image, "is not a PNG or BMP image (the name says neither)");
-      return kExitTrouble;
-    }
     bool read = false;
     try {
-      read = loadImageFile(image, picture);
+      read = loadImageFile(image, picture,
+                           opened.layout.alpha ? ImportAlpha::Keep : ImportAlpha::OverWhite);
     } catch (const std::exception& error) {
       context.error(image, std::string("cannot read the image: ") + error.what());
       return kExitTrouble;
     }
     if (!read) {
-      context.error(image, "cannot read the image");
+      // The reader looks at the file's first bytes, and at its name only when they say nothing.
+      context.error(image, "is not a PNG or BMP image, or cannot be read");
       return kExitTrouble;
     }
     try {

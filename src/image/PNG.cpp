@@ -7,18 +7,18 @@
 
 namespace tess {
 
-bool loadPngFile(TBitmap32& bitmap, const std::string& fileName) noexcept {
+bool loadPngFile(TBitmap32& bitmap, const std::string& fileName, ImportAlpha alpha) noexcept {
   try {
     const std::vector<std::uint8_t> bytes = readWholeFile(fileName);
-    return loadPngStream(bitmap, bytes);
+    return loadPngStream(bitmap, bytes, alpha);
   } catch (...) {
     return false;
   }
 }
 
-bool loadPngStream(TBitmap32& bitmap, std::span<const std::uint8_t> data) {
+bool loadPngStream(TBitmap32& bitmap, std::span<const std::uint8_t> data, ImportAlpha alpha) {
   // Everything is decoded aside first, so a failure at any point leaves the bitmap as it was.
-  TBitmap32 decoded = pngToBitmap(decodePng(data));
+  TBitmap32 decoded = pngToBitmap(decodePng(data), alpha);
   // The import replaces the picture, not how the bitmap is drawn.
   decoded.DrawMode = bitmap.DrawMode;
   bitmap = std::move(decoded);

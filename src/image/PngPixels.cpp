@@ -48,7 +48,7 @@ int entriesBelowOpaque(const DecodedPng& png) noexcept {
 // Every one of the 256 possible indices gets a colour, so a stored index past the palette's end
 // reads as opaque black instead of outside the table.
 std::array<TColor32, 256> paletteColors(const DecodedPng& png, PngTransparency kind,
-                                        const GammaTable& gamma) noexcept {
+                                        const GammaTable& gamma, ImportAlpha alpha) noexcept {
   std::array<PngRgb, 256> stored{};
   std::copy_n(png.palette.begin(), png.paletteSize, stored.begin());
 
@@ -64,6 +64,13 @@ std::array<TColor32, 256> paletteColors(const DecodedPng& png, PngTransparency k
     const std::uint8_t r = gamma[stored[i].red];
     const std::uint8_t g = gamma[stored[i].green];
     const std::uint8_t b = gamma[stored[i].blue];
+    if (alpha == ImportAlpha::Keep) {
+      // Entries past the tRNS chunk are opaque, as the format says.
+      const std::uint8_t a =
+          i < static_cast<std::size_t>(png.transparencyCount) ? png.paletteAlpha[i] : 255;
+      colors[i] = PackColor32(r, g, b, a);
+      continue;
+    }
     switch (kind) {
       case PngTransparency::singleColor:
         colors[i] = PackColor32(r, g, b, stored[i] == key ? 0 : 255);
@@ -83,8 +90,8 @@ std::array<TColor32, 256> paletteColors(const DecodedPng& png, PngTransparency k
 }
 
 void convertPalette(const DecodedPng& png, PngTransparency kind, const GammaTable& gamma,
-                    TColor32* out) noexcept {
-  const auto colors = paletteColors(png, kind, gamma);
+                    ImportAlpha alpha, TColor32* out) noexcept {
+  const auto colors = paletteColors(png, kind, gamma, alpha);
   for (int y = 0; y < png.height; ++y) {
     const RowSamples row(png, y);
     for (int x = 0; x < png.width; ++x) *out++ = colors[row.index(static_cast<std::size_t>(x))];
@@ -119,18 +126,32 @@ void convertTruecolor(const DecodedPng& png, PngTransparency kind, const GammaTa
   }
 }
 
-void convertGrayAlpha(const DecodedPng& png, const GammaTable& gamma, TColor32* out) noexcept {
+void convertGrayAlpha(const DecodedPng& png, const GammaTable& gamma, ImportAlpha alpha,
+                      TColor32* out) noexcept {
+  const bool keep = alpha == ImportAlpha::Keep;
   for (int y = 0; y < png.height; ++y) {
     const RowSamples row(png, y);
     for (std::size_t k = 0; k < 2 * static_cast<std::size_t>(png.width); k += 2) {
       const std::uint8_t a = row.eight(k + 1);
-      const std::uint8_t v = compositeOverWhite(gamma[row.eight(k)], a);
+      const std::uint8_t grey = gamma[row.eight(k)];
+      const std::uint8_t v = keep ? grey : compositeOverWhite(grey, a);
       *out++ = PackColor32(v, v, v, a);
     }
   }
 }
 
-void convertTruecolorAlpha(const DecodedPng& png, const GammaTable& gamma, TColor32* out) noexcept {
+void convertTruecolorAlpha(const DecodedPng& png, const GammaTable& gamma, ImportAlpha alpha,
+                           TColor32* out) noexcept {
+  if (alpha == ImportAlpha::Keep) {
+    for (int y = 0; y < png.height; ++y) {
+      const RowSamples row(png, y);
+      for (std::size_t k = 0; k < 4 * static_cast<std::size_t>(png.width); k += 4) {
+        *out++ = PackColor32(gamma[row.eight(k)], gamma[row.eight(k + 1)], gamma[row.eight(k + 2)],
+                             row.eight(k + 3));
+      }
+    }
+    return;
+  }
   for (int y = 0; y < png.height; ++y) {
     const RowSamples row(png, y);
     for (std::size_t k = 0; k < 4 * static_cast<std::size_t>(png.width); k += 4) {
@@ -169,7 +190,7 @@ GammaTable makeGammaTable(std::uint32_t gamma) noexcept {
   return table;
 }
 
-TBitmap32 pngToBitmap(const DecodedPng& png) {
+TBitmap32 pngToBitmap(const DecodedPng& png, ImportAlpha alpha) {
   TBitmap32 bitmap;
   bitmap.SetSize(png.width, png.height);
   if (bitmap.empty()) return bitmap;
@@ -185,13 +206,13 @@ TBitmap32 pngToBitmap(const DecodedPng& png) {
       convertTruecolor(png, kind, gamma, out);
       break;
     case kPalette:
-      convertPalette(png, kind, gamma, out);
+      convertPalette(png, kind, gamma, alpha, out);
       break;
     case kGrayAlpha:
-      convertGrayAlpha(png, gamma, out);
+      convertGrayAlpha(png, gamma, alpha, out);
       break;
     case kTruecolorAlpha:
-      convertTruecolorAlpha(png, gamma, out);
+      convertTruecolorAlpha(png, gamma, alpha, out);
       break;
     default:
       break;

@@ -5,6 +5,7 @@
 
 #include "bitmap/TBitmap32.h"
 #include "image/PngDecoder.h"
+#include "image/imageAlpha.h"
 
 namespace tess {
 
@@ -37,7 +38,9 @@ constexpr std::uint8_t paletteAlphaMix(std::uint8_t color, std::uint8_t t) noexc
 // byte of 16, low-bit grey scaled up), gAMA applied to the colours, and the transparency kind's
 // rule applied to every pixel. A transparent colour is matched against the stored samples at
 // the image's own depth, before gAMA, so neither 16-bit samples nor gamma can blur the match.
+// With ImportAlpha::Keep, partly transparent pixels keep their own colour and alpha instead of
+// being composited over white, and every palette entry keeps its own tRNS alpha.
 // Throws std::bad_alloc when memory runs out.
-TBitmap32 pngToBitmap(const DecodedPng& png);
+TBitmap32 pngToBitmap(const DecodedPng& png, ImportAlpha alpha = ImportAlpha::OverWhite);
 
 }  // namespace tess

@@ -41,7 +41,7 @@ ImageKind imageKindFromName(const std::string& fileName) {
   return ImageKind::unknown;
 }
 
-bool loadImageFile(const std::string& fileName, TBitmap32& bitmap) {
+bool loadImageFile(const std::string& fileName, TBitmap32& bitmap, ImportAlpha alpha) {
   // A file that cannot be read says nothing about its kind; the name then decides which error
   // the caller gets.
   std::vector<std::uint8_t> bytes;
@@ -58,7 +58,7 @@ bool loadImageFile(const std::string& fileName, TBitmap32& bitmap) {
   switch (kind) {
     case ImageKind::png:
       try {
-        return loadPngStream(bitmap, bytes);
+        return loadPngStream(bitmap, bytes, alpha);
       } catch (...) {
         return false;
       }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bitmap/TBitmap32.h"
+#include "image/imageAlpha.h"
 
 namespace tess {
 
@@ -21,7 +22,9 @@ enum class ImageKind { png, bmp, unknown };
 // name (imageKindFromName) only when they are neither a PNG signature nor "BM". A PNG that does
 // not decode gives false with the bitmap untouched; a BMP's read errors are thrown as
 // std::runtime_error; a file of any other kind, or one that cannot be read and whose name does
-// not say BMP, gives false with the bitmap untouched.
-[[nodiscard]] bool loadImageFile(const std::string& fileName, TBitmap32& bitmap);
+// not say BMP, gives false with the bitmap untouched. `alpha` says how a PNG's partly
+// transparent pixels come in; a BMP's alpha comes in as it is either way.
+[[nodiscard]] bool loadImageFile(const std::string& fileName, TBitmap32& bitmap,
+                                 ImportAlpha alpha = ImportAlpha::OverWhite);
 
 }  // namespace tess

@@ -40,9 +40,9 @@ const char* const kCannotAdd = "Cannot add the sprite!";
 std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // Reads an image file; false for anything that is not a PNG or BMP image the readers accept.
-bool readImage(const QString& file, TBitmap32& picture) {
+bool readImage(const QString& file, TBitmap32& picture, ImportAlpha alpha) {
   try {
-    return loadImageFile(nativePath(file), picture);
+    return loadImageFile(nativePath(file), picture, alpha);
   } catch (...) {
     return false;
   }
@@ -93,7 +93,7 @@ void TBulkCommands::ImportSheet1Click() {
 
   IEditorHost& host = FMain.host();
   TBitmap32 sheet;
-  if (!readImage(files.first(), sheet)) {
+  if (!readImage(files.first(), sheet, FCommands.importAlpha())) {
     host.showMessage(kCannotLoad, kErrorCaption, TMsgIcon::Error);
     return;
   }
@@ -180,7 +180,7 @@ void TBulkCommands::dropFiles(const QStringList& files) {
   QStringList others;
   bool failed = false;
   for (const QString& file : files) {
-    if (!readImage(file, picture)) {
+    if (!readImage(file, picture, FCommands.importAlpha())) {
       others << QFileInfo(file).fileName();
       continue;
     }

@@ -123,7 +123,7 @@ void TSpriteCommands::addFiles(const QStringList& Files) {
   for (const QString& file : Files) {
     bool read = false;
     try {
-      read = loadImageFile(nativePath(file), picture);
+      read = loadImageFile(nativePath(file), picture, importAlpha());
     } catch (...) {
       read = false;
     }
@@ -187,6 +187,11 @@ bool TSpriteCommands::appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
 
 // Replace
 
+ImportAlpha TSpriteCommands::importAlpha() const noexcept {
+  const TVersionInfo* const version = core().currentVersion;
+  return version && version->alpha ? ImportAlpha::Keep : ImportAlpha::OverWhite;
+}
+
 TSpriteCommands::TReadOutcome TSpriteCommands::readImage(const TSprite& sprite, const QString& file,
                                                          std::unique_ptr<TBitmap32>& image) const {
   try {
@@ -197,7 +202,7 @@ TSpriteCommands::TReadOutcome TSpriteCommands::readImage(const TSprite& sprite, 
       picture.SetSizeForOverwrite(sprite.bitmap->Width(), sprite.bitmap->Height());
       std::copy_n(sprite.bitmap->FBits(), picture.pixelCount(), picture.FBits());
     }
-    if (!loadImageFile(nativePath(file), picture)) return TReadOutcome::NotRead;
+    if (!loadImageFile(nativePath(file), picture, importAlpha())) return TReadOutcome::NotRead;
     image = fitToSprite(picture);
     // The bitmap keeps the draw mode it had, as if the file had been read straight into it.
     if (sprite.bitmap) image->DrawMode = sprite.bitmap->DrawMode;

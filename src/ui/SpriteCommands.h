@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "image/imageAlpha.h"
 #include "ui/EditCommands.h"
 
 namespace tess {
@@ -50,6 +51,9 @@ class TSpriteCommands {
   // once per command: `cutIntoTiles` keeps the answer.
   void spritesFromPicture(TBitmap32& picture, std::optional<bool>& cutIntoTiles,
                           std::vector<std::unique_ptr<TSprite>>& sprites) const;
+  // How images come in for the open file's version: with their own alpha where its sprites
+  // store one, composited over white where they do not.
+  ImportAlpha importAlpha() const noexcept;
 
  private:
   enum class TReadOutcome { Replaced, NotRead, Reported };

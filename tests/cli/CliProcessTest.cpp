@@ -462,6 +462,35 @@ TEST_F(CliTest, ExportSheetAssemblesTheSelectedSpritesInIdOrder) {
 
 // ----- import
 
+// An image's partly transparent pixel keeps its own colour and alpha in a file with alpha, and
+// comes in composited over white, then stored opaque, in a file without.
+TEST_F(CliTest, ImportKeepsTheImagesAlphaOnlyWhereTheFileHasAlpha) {
+  TBitmap32 picture;
+  picture.SetSizeAndFill(32, 32, clTransparentWhite32);
+  picture.FBits()[0] = 0x80102030u;
+  picture.FBits()[1] = 0xFF010203u;
+  savePngFile(picture, dir.file("half.png"));
+  const struct {
+    const LayoutVersion& version;
+    TColor32 half;
+  } table[] = {
+      {kVersions[1], 0xFF878F97u},
+      {kVersions[3], 0x80102030u},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.version.name);
+    const std::string path =
+        makeFile(std::string("a-") + row.version.name + ".spr", row.version, {1});
+    ASSERT_EQ(run({"import", path, dir.file("half.png"), "--force"}).status, 0);
+    const auto file = load(path, row.version.layout);
+    ASSERT_EQ(file->Sprites.size(), 2u);
+    const TColor32* pixels = file->Sprites[1]->bitmap->FBits();
+    EXPECT_EQ(pixels[0], row.half);
+    EXPECT_EQ(pixels[1], 0xFF010203u);
+    EXPECT_EQ(pixels[2] >> 24, 0u);
+  }
+}
+
 TEST_F(CliTest, ImportAppendsImagesFittedAsAddDoes) {
   const std::string path = makeFile("imp.spr", kVersions[0], {1, 2});
   // A picture larger than a sprite: Add keeps its top-left corner.
@@ -506,9 +535,9 @@ TEST_F(CliTest, ImportCutsSheetsIntoTilesLeftToRightTopToBottom) {
   ASSERT_EQ(run({"import", path, image, "--sheet", "--force"}).status, 0);
   const auto file = load(path, kVersions[3].layout);
   ASSERT_EQ(file->Sprites.size(), 5u);
-  // The tiles as the editor's reader sees the sheet.
+  // The tiles as the editor's reader sees the sheet for a file with alpha.
   TBitmap32 decoded;
-  ASSERT_TRUE(loadPngFile(decoded, image));
+  ASSERT_TRUE(loadPngFile(decoded, image, ImportAlpha::Keep));
   const auto expected = cutSheet(decoded, false);
   ASSERT_EQ(expected.size(), 4u);
   for (int k = 0; k < 3; ++k) {
@@ -520,6 +549,7 @@ TEST_F(CliTest, ImportCutsSheetsIntoTilesLeftToRightTopToBottom) {
   // The tiles are in sheet order: the second differs from the first where their patterns do.
   EXPECT_FALSE(std::equal(expected[0]->FBits(), expected[0]->FBits() + 1024, expected[1]->FBits()));
   EXPECT_EQ(expected[2]->FBits()[0], c->FBits()[0]);
+  EXPECT_EQ(file->GetSpriteByID(2)->bitmap->FBits()[33], a->FBits()[33]);
   // The fourth cell of the 2x2 sheet is wholly transparent and comes in as a sprite too.
   EXPECT_TRUE(file->GetSpriteByID(5)->isDUmmy);
 

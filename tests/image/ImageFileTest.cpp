@@ -157,5 +157,32 @@ TEST(ImageFile, KindFromFirstBytes) {
   EXPECT_EQ(sniffImageKind(std::span(png.data(), 7)), ImageKind::unknown);
 }
 
+// The alpha mode reaches the PNG decoder through the file loader; a 32-bit BMP's fourth byte
+// comes in as it is in either mode.
+TEST(ImageFile, AlphaModeReachesThePngDecoderOnly) {
+  const testing::TempDir dir;
+  testing::PngFixture half;
+  half.colorType = 6;
+  half.samples = {16, 32, 48, 128};
+  testing::writeFile(dir / "half.png", testing::encodePng(half));
+  testing::writeFile(dir / "half.bmp", testing::encodeBmp({1, 1, 32, {0x80102030}, {}}));
+  const struct {
+    const char* file;
+    ImportAlpha mode;
+    TColor32 expected;
+  } table[] = {
+      {"half.png", ImportAlpha::OverWhite, 0x80878F97},
+      {"half.png", ImportAlpha::Keep, 0x80102030},
+      {"half.bmp", ImportAlpha::OverWhite, 0x80102030},
+      {"half.bmp", ImportAlpha::Keep, 0x80102030},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.file);
+    TBitmap32 bitmap;
+    ASSERT_TRUE(loadImageFile((dir / row.file).string(), bitmap, row.mode));
+    EXPECT_EQ(bitmap.FBits()[0], row.expected);
+  }
+}
+
 }  // namespace
 }  // namespace tess

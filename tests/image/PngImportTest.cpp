@@ -178,6 +178,64 @@ TEST(PngImport, GreyAlphaSixteenBitsKeepsHighBytes) {
   expectPixels(importBytes(encodePng(f)), {0x80878787, 0xFFABABAB});
 }
 
+// For files with an alpha channel the image comes in as it is: no colour lightened towards
+// white, every palette entry with its own tRNS alpha.
+struct KeepCase {
+  const char* name;
+  PngFixture png;
+  std::vector<TColor32> expected;
+};
+
+std::vector<KeepCase> keepCases() {
+  std::vector<KeepCase> cases;
+  PngFixture rgba;
+  rgba.width = 3;
+  rgba.colorType = 6;
+  rgba.samples = {16, 32, 48, 128, 200, 10, 99, 0, 1, 2, 3, 255};
+  cases.push_back({"truecolour alpha", rgba, {0x80102030, 0x00C80A63, 0xFF010203}});
+  PngFixture rgba16 = rgba;
+  rgba16.bitDepth = 16;
+  rgba16.samples = {0x10AA, 0x2055, 0x3001, 0x80FF, 0xFFFF, 0, 0x0100, 0x0400, 0, 0, 0, 0xFFFF};
+  cases.push_back({"truecolour alpha 16", rgba16, {0x80102030, 0x04FF0001, 0xFF000000}});
+  PngFixture grey;
+  grey.width = 2;
+  grey.colorType = 4;
+  grey.bitDepth = 16;
+  grey.samples = {0x10FF, 0x80FF, 0xABCD, 0xFF00};
+  cases.push_back({"grey alpha 16", grey, {0x80101010, 0xFFABABAB}});
+  PngFixture palette;
+  palette.width = 4;
+  palette.colorType = 3;
+  palette.palette = {{1, 2, 3}, {0, 100, 200}, {7, 8, 9}, {9, 9, 9}};
+  palette.samples = {0, 1, 2, 3};
+  palette.transparency = std::vector<std::uint16_t>{0, 128, 255};
+  cases.push_back(
+      {"palette, several entries", palette, {0x00010203, 0x800064C8, 0xFF070809, 0xFF090909}});
+  PngFixture halfEntry;
+  halfEntry.width = 2;
+  halfEntry.colorType = 3;
+  halfEntry.palette = {{200, 100, 50}, {0, 0, 0}};
+  halfEntry.samples = {0, 1};
+  halfEntry.transparency = std::vector<std::uint16_t>{128};
+  cases.push_back({"palette, one half entry", halfEntry, {0x80C86432, 0xFF000000}});
+  PngFixture key;
+  key.width = 2;
+  key.colorType = 2;
+  key.samples = {255, 0, 255, 1, 2, 3};
+  key.transparency = std::vector<std::uint16_t>{255, 0, 255};
+  cases.push_back({"truecolour key", key, {0x00FF00FF, 0xFF010203}});
+  return cases;
+}
+
+TEST(PngImport, KeepModeTakesTheImagesOwnAlphaAndColours) {
+  for (const KeepCase& c : keepCases()) {
+    SCOPED_TRACE(c.name);
+    TBitmap32 bitmap;
+    ASSERT_TRUE(loadPngStream(bitmap, encodePng(c.png), ImportAlpha::Keep));
+    expectPixels(bitmap, c.expected);
+  }
+}
+
 TEST(PngImport, KeepsItsOwnSize) {
   PngFixture f;
   f.width = 10;

@@ -83,7 +83,9 @@ QString writeConfigIni(const QString& dir, const std::vector<TestVersion>& versi
   for (const TestVersion& v : versions) {
     out << '[' << QString::fromStdString(v.name) << "]\n";
     out << "SPRSignature=" << QString::number(v.signature, 16).toUpper() << '\n';
-    out << "sprite32=" << (v.sprite32 ? 1 : 0) << "\n\n";
+    out << "sprite32=" << (v.sprite32 ? 1 : 0) << '\n';
+    if (v.alpha) out << "alpha=1\n";
+    out << '\n';
   }
   return path;
 }

@@ -119,6 +119,7 @@ struct TestVersion {
   std::string name;
   std::uint32_t signature;
   bool sprite32;
+  bool alpha = false;
 };
 
 // Two versions: "7.6" with 16-bit counts, then "10.98" with 32-bit counts.

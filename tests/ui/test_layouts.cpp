@@ -2,9 +2,12 @@
 // for a signature no version has, the version that exists for the run, and the hint after a
 // version chosen by hand fails.
 
+#include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <cstdint>
 #include <memory>
@@ -12,7 +15,9 @@
 #include <vector>
 
 #include "UiTestSupport.h"
+#include "image/PNG.h"
 #include "sprite/TSpriteFile.h"
+#include "ui/SpriteListModel.h"
 #include "ui/TfrmFileDialog.h"
 
 using tess::TMsgIcon;
@@ -50,6 +55,53 @@ class LayoutsTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // Images come into a file with alpha with their own colours and alpha, through Add, Replace
+  // and a sprite sheet; into a file without, a partly transparent pixel is composited over
+  // white as before.
+  void importKeepsTheImagesAlphaWhereTheVersionHasIt_data() {
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<std::uint32_t>("expected");
+    QTest::newRow("version with alpha") << true << 0x80102030u;
+    QTest::newRow("version without alpha") << false << 0x80878F97u;
+  }
+  void importKeepsTheImagesAlphaWhereTheVersionHasIt() {
+    QFETCH(bool, alpha);
+    QFETCH(std::uint32_t, expected);
+    EditorFixture::Options options;
+    options.versions = {{"A32", 0xA1A1A132u, true, alpha}};
+    EditorFixture f(options);
+    f.newFile(0);
+    tess::TBitmap32 picture;
+    picture.SetSizeAndFill(32, 32, 0xFF010203u);
+    picture.FBits()[0] = 0x80102030u;
+    const QString png = f.path("half.png");
+    tess::savePngFile(picture, png.toStdString());
+    tess::TBitmap32 sheet;
+    sheet.SetSizeAndFill(64, 32, 0xFF010203u);
+    sheet.FBits()[0] = 0x80102030u;
+    sheet.FBits()[32] = 0x80102030u;
+    const QString sheetPng = f.path("sheet.png");
+    tess::savePngFile(sheet, sheetPng.toStdString());
+
+    f.chooser.openAnswers.push_back({{png}});
+    f.main->Add1Click();
+    QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{1});
+    f.chooser.openAnswers.push_back({{sheetPng}});
+    f.main->ImportSheet1Click();
+    QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{3});
+    f.chooser.openAnswers.push_back({{png}});
+    f.main->SpriteListBox->selectionModel()->select(f.main->spriteListModel->index(2),
+                                                    QItemSelectionModel::ClearAndSelect);
+    f.main->Replace1Click();
+    QVERIFY(f.host.messages.empty());
+
+    for (const std::size_t k : {std::size_t{0}, std::size_t{1}, std::size_t{2}}) {
+      const tess::TColor32* pixels = f.core.spriteFile.Sprites[k]->bitmap->FBits();
+      QCOMPARE(pixels[0], tess::TColor32{expected});
+      QCOMPARE(pixels[1], tess::TColor32{0xFF010203u});
+    }
+  }
+
   // A signature no version has: the file's own layout is detected and offered; Yes opens it as a
   // version for this run, listed last, that saves the file as it was; No changes nothing.
   void unknownSignatureIsOffered_data() {
