@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -552,7 +553,9 @@ void TfrmMain::Open1Click() {
 void TfrmMain::openFromCommandLine(const QString& fileName) {
   showFileDialog(false);
   if (!dialog) return;
-  dialog->edtSpr->setText(fileName);
+  // A name relative to the folder the editor was started in would name another file, or none,
+  // once the title shows it and the save window offers it again.
+  dialog->edtSpr->setText(fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath());
   dialog->cmbVersion->setCurrentIndex(0);
   dialog->btnExecuteClick();
 }

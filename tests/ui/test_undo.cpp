@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -670,6 +671,28 @@ class UndoTest : public QObject {
     QCOMPARE(f.main->windowTitle(),
              QStringLiteral("Tessaline (10.98) - file: ") + f.path("cli.spr"));
     QVERIFY(f.host.messages.empty());
+
+    // A name relative to the folder the editor started in is that folder's file, and the title
+    // and the save window name it in full, so the file can be saved again.
+    const QString startedIn = QDir::currentPath();
+    EditorFixture r;
+    QVERIFY(QFile::copy(f.path("cli.spr"), r.path("cli.spr")));
+    QVERIFY(QDir::setCurrent(r.dir()));
+    r.main->openFromCommandLine(QStringLiteral("cli.spr"));
+    QVERIFY(QDir::setCurrent(startedIn));
+    QCOMPARE(r.core.spriteFile.Sprites.size(), std::size_t{7});
+    QCOMPARE(r.main->windowTitle(),
+             QStringLiteral("Tessaline (10.98) - file: ") + r.path("cli.spr"));
+    r.main->SpriteListBox->selectionModel()->select(r.main->spriteListModel->index(0),
+                                                    QItemSelectionModel::ClearAndSelect);
+    r.main->Clear1Click();
+    QVERIFY(r.core.unsavedChanges);
+    r.main->Save1Click();
+    QCOMPARE(r.main->dialog->edtSpr->text(), r.path("cli.spr"));
+    r.main->dialog->cmbVersion->setCurrentIndex(r.main->dialog->cmbVersion->findText("10.98"));
+    QTest::mouseClick(r.main->dialog->btnExecute, Qt::LeftButton);
+    QVERIFY2(r.host.messages.empty(), r.host.lastText().c_str());
+    QVERIFY(!r.core.unsavedChanges);
 
     EditorFixture g;
     g.main->openFromCommandLine(g.path("nowhere.spr"));
