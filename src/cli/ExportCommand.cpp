@@ -150,11 +150,7 @@ int runExport(TCliContext& context) {
   const auto& operands = context.arguments().operands;
   const auto sheet = context.arguments().value("sheet");
   if (operands.empty() || operands.size() > 2 || (!sheet && operands.size() != 2)) {
-    context.usageError("export takes FILE DIR, or FILE --sheet OUT.png");
-    return kExitTrouble;
-  }
-  if (sheet && operands.size() == 2) {
-    context.usageError("export writes either ID.png files into DIR or one --sheet, not both");
+    context.usageError("export takes FILE DIR, or FILE [DIR] --sheet OUT.png");
     return kExitTrouble;
   }
   if (!sheet && context.arguments().has("columns")) {
@@ -165,8 +161,22 @@ int runExport(TCliContext& context) {
   if (!openSpriteFile(context, operands[0], opened)) return kExitTrouble;
   std::vector<std::int32_t> ids;
   if (!selectedIds(context, opened, ids)) return kExitTrouble;
-  if (sheet) return exportSheet(context, opened, ids, *sheet);
-  return exportFiles(context, opened, ids, operands[1]);
+  if (!sheet) return exportFiles(context, opened, ids, operands[1]);
+  if (operands.size() == 1) return exportSheet(context, opened, ids, *sheet);
+  // With DIR the sheet goes into that folder, made when needed; an absolute OUT stays where it
+  // names.
+  const std::string& folder = operands[1];
+  std::error_code error;
+  if (fs::exists(folder, error) && !fs::is_directory(folder, error)) {
+    context.error(folder, "is not a folder");
+    return kExitTrouble;
+  }
+  fs::create_directories(folder, error);
+  if (error) {
+    context.error(folder, "cannot create the folder: " + error.message());
+    return kExitTrouble;
+  }
+  return exportSheet(context, opened, ids, (fs::path(folder) / *sheet).string());
 }
 
 }  // namespace tess::cli

@@ -206,7 +206,7 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
       {"convert", path, dir.file("o.spr")},
       {"convert", path, "--to"},
       {"export", path},
-      {"export", path, dir.file("d"), "--sheet", dir.file("s.png")},
+      {"export", path, dir.file("d"), dir.file("e"), "--sheet", "s.png"},
       {"export", path, dir.file("d"), "--columns", "3"},
       {"export", path, dir.file("d"), "--ids", "3-1"},
       {"export", path, "--sheet", dir.file("s.png"), "--columns", "0"},
@@ -458,6 +458,17 @@ TEST_F(CliTest, ExportSheetAssemblesTheSelectedSpritesInIdOrder) {
   const CliResult again = run({"export", path, "--sheet", some});
   EXPECT_EQ(again.status, 2);
   EXPECT_NE(again.err.find(some + ": already exists"), std::string::npos);
+
+  // With DIR, a relative OUT.png goes into that folder, which is made when needed; an absolute
+  // one stays where it names.
+  const std::string folder = dir.file("sheets");
+  ASSERT_EQ(run({"export", path, folder, "--sheet", "first.png", "--ids", "1"}).status, 0);
+  expectSheet({1}, 1, (fs::path(folder) / "first.png").string());
+  const std::string elsewhere = dir.file("elsewhere.png");
+  ASSERT_EQ(run({"export", path, folder, "--sheet", elsewhere, "--ids", "2"}).status, 0);
+  expectSheet({2}, 1, elsewhere);
+  writeText(dir.file("plain"), "x");
+  EXPECT_EQ(run({"export", path, dir.file("plain"), "--sheet", "s.png"}).status, 2);
 }
 
 // ----- import
