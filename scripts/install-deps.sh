@@ -9,6 +9,7 @@ packages=(
   libpng-dev zlib1g-dev libinih-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
+  dpkg-dev file lintian desktop-file-utils appstream shared-mime-info x11-utils
 )
 
 missing=()

@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
 
   tess::TApplication app(argc, argv);
   app.setApplicationName(QString::fromLatin1(tess::appTitle));
+  // Lets a Wayland desktop tie the window to the installed menu entry and its icon.
+  app.setDesktopFileName(QStringLiteral("io.github.tessaline.Tessaline"));
   app.setWindowIcon(QIcon(QStringLiteral(":/images/icon-main.png")));
   app.setFont(tess::TfrmMain::windowFont());
 

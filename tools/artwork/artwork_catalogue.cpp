@@ -3,6 +3,19 @@
 #include "pictures.h"
 
 namespace tess::artwork {
+namespace {
+
+template <int Size>
+QImage programIconOf() {
+  return programIcon(Size);
+}
+
+template <int Size>
+PngArtwork iconEntry() {
+  return {QStringLiteral("program-%1.png").arg(Size), Size, Size, false, programIconOf<Size>};
+}
+
+}  // namespace
 
 std::vector<PngArtwork> pngArtwork() {
   return {
@@ -17,6 +30,11 @@ std::vector<PngArtwork> pngArtwork() {
       {QStringLiteral("icon-properties.png"), 32, 32, false, iconProperties},
       {QStringLiteral("about.png"), 300, 300, false, aboutEmblem},
   };
+}
+
+std::vector<PngArtwork> iconArtwork() {
+  return {iconEntry<16>(), iconEntry<22>(), iconEntry<24>(),  iconEntry<32>(),
+          iconEntry<48>(), iconEntry<64>(), iconEntry<128>(), iconEntry<256>()};
 }
 
 }  // namespace tess::artwork

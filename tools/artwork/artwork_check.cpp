@@ -7,6 +7,8 @@
 #include <QImageReader>
 #include <QMovie>
 
+#include <cstdlib>
+
 namespace tess::artwork {
 namespace {
 
@@ -50,6 +52,31 @@ bool samePixels(const QImage& left, const QImage& right) {
     for (int x = 0; x < a.width(); ++x) {
       if (qAlpha(la[x]) == 0 && qAlpha(lb[x]) == 0) continue;
       if (la[x] != lb[x]) return false;
+    }
+  }
+  return true;
+}
+
+// Pixels equal up to a few levels per channel: another Qt build may round an antialiased edge a
+// little differently, while a changed picture moves far more than that.
+bool closePixels(const QImage& left, const QImage& right) {
+  constexpr int kTolerance = 6;
+  if (left.size() != right.size()) return false;
+  const QImage a = left.convertToFormat(QImage::Format_ARGB32);
+  const QImage b = right.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < a.height(); ++y) {
+    const auto* la = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+    const auto* lb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = la[x];
+      const QRgb q = lb[x];
+      if (std::abs(qAlpha(p) - qAlpha(q)) > kTolerance) return false;
+      if (qAlpha(p) == 0 || qAlpha(q) == 0) continue;
+      if (std::abs(qRed(p) - qRed(q)) > kTolerance ||
+          std::abs(qGreen(p) - qGreen(q)) > kTolerance ||
+          std::abs(qBlue(p) - qBlue(q)) > kTolerance) {
+        return false;
+      }
     }
   }
   return true;
@@ -148,6 +175,20 @@ QStringList checkFolder(const QString& folder) {
     problems << checkPng(dir.filePath(artwork.fileName), artwork);
   }
   problems << checkLoadingGif(dir.filePath(QString::fromLatin1(kLoadingFileName)), std::nullopt);
+  return problems;
+}
+
+QStringList checkIconFolder(const QString& folder) {
+  const QDir dir(folder);
+  QStringList problems;
+  for (const PngArtwork& artwork : iconArtwork()) {
+    const QString path = dir.filePath(artwork.fileName);
+    const QStringList found = checkPng(path, artwork);
+    problems << found;
+    if (found.isEmpty() && !closePixels(QImage(path), artwork.draw())) {
+      problems << path + ": differs from what the recipe draws; regenerate the icons";
+    }
+  }
   return problems;
 }
 

@@ -23,4 +23,8 @@ QStringList checkLoadingGif(const QString& path, const std::optional<GifAnimatio
 // All catalogued files in `folder`.
 QStringList checkFolder(const QString& folder);
 
+// The program icons in `folder`: valid files, each still what the recipe draws today, so a
+// changed recipe cannot leave the installed icons behind.
+QStringList checkIconFolder(const QString& folder);
+
 }  // namespace tess::artwork

@@ -1,6 +1,7 @@
 // Draws every picture the program shows and writes them to one folder:
-//   tess_artwork <folder>            write the pictures, then read each back and check it
-//   tess_artwork --verify <folder>   only check the pictures already in <folder>
+//   tess_artwork <folder>                    write the pictures, then read each back and check it
+//   tess_artwork --verify <folder>           only check the pictures already in <folder>
+//   tess_artwork [--verify] --icons <folder> the same for the program icon at the theme sizes
 // The output depends only on this recipe (and the Qt build drawing it), never on the time or
 // the machine's screen.
 
@@ -63,11 +64,9 @@ bool writeBytes(const QString& path, const std::vector<std::uint8_t>& bytes) {
   return file.commit();
 }
 
-QStringList generate(const QString& folder) {
-  const QDir dir(folder);
-  if (!dir.mkpath(QStringLiteral("."))) return {folder + ": cannot create the folder"};
+QStringList writePngs(const QDir& dir, const std::vector<PngArtwork>& catalogue) {
   QStringList problems;
-  for (const PngArtwork& artwork : pngArtwork()) {
+  for (const PngArtwork& artwork : catalogue) {
     const QString path = dir.filePath(artwork.fileName);
     const QImage picture = artwork.draw();
     if (!writePng(path, picture)) {
@@ -81,6 +80,19 @@ QStringList generate(const QString& folder) {
     }
     out() << path << " (" << QFileInfo(path).size() << " bytes)\n";
   }
+  return problems;
+}
+
+QStringList generateIcons(const QString& folder) {
+  const QDir dir(folder);
+  if (!dir.mkpath(QStringLiteral("."))) return {folder + ": cannot create the folder"};
+  return writePngs(dir, iconArtwork());
+}
+
+QStringList generate(const QString& folder) {
+  const QDir dir(folder);
+  if (!dir.mkpath(QStringLiteral("."))) return {folder + ": cannot create the folder"};
+  QStringList problems = writePngs(dir, pngArtwork());
 
   const auto frames = loadingFrames();
   const GifAnimation animation = indexFrames(std::vector<QImage>(frames.begin(), frames.end()),
@@ -103,16 +115,22 @@ int main(int argc, char* argv[]) {
   QGuiApplication app(argc, argv);
   using namespace tess::artwork;
 
-  const QStringList args = QCoreApplication::arguments().mid(1);
-  const bool verifyOnly = args.size() == 2 && args[0] == QLatin1String("--verify");
-  if (!(args.size() == 1 && !args[0].startsWith(QLatin1String("--"))) && !verifyOnly) {
-    err() << "usage: tess_artwork <output folder>\n"
-             "       tess_artwork --verify <folder>\n";
+  QStringList args = QCoreApplication::arguments().mid(1);
+  const bool verifyOnly = args.removeOne(QStringLiteral("--verify"));
+  const bool icons = args.removeOne(QStringLiteral("--icons"));
+  if (args.size() != 1 || args[0].startsWith(QLatin1String("--"))) {
+    err() << "usage: tess_artwork [--icons] <output folder>\n"
+             "       tess_artwork --verify [--icons] <folder>\n";
     return 2;
   }
+  const QString& folder = args[0];
   QStringList problems;
   try {
-    problems = verifyOnly ? checkFolder(args[1]) : generate(args[0]);
+    if (icons) {
+      problems = verifyOnly ? checkIconFolder(folder) : generateIcons(folder);
+    } else {
+      problems = verifyOnly ? checkFolder(folder) : generate(folder);
+    }
   } catch (const std::exception& error) {
     problems << QString::fromLocal8Bit(error.what());
   }

@@ -423,11 +423,35 @@ QImage menuProperties() {
   return image;
 }
 
-QImage iconMain() {
-  QImage image = canvas(32, 32);
+QImage iconMain() { return programIcon(32); }
+
+QImage programIcon(int size) {
+  // The 32-pixel layout scaled, with every edge kept on whole pixels so the small sizes stay
+  // sharp: tiles of a whole number of pixels, rims of whole pixels, at least one pixel apart.
+  const qreal scale = size / 32.0;
+  const int rim = std::max(1, static_cast<int>(std::lround(scale)));
+  const int gap = rim;
+  const int tile = (size - gap - static_cast<int>(std::lround(3 * scale))) / 2;
+  const int margin = (size - 2 * tile - gap) / 2;
+  const qreal origin = margin + rim / 2.0;
+  const qreal inner = tile - rim;
+
+  QImage image = canvas(size, size);
   QPainter painter(&image);
   smooth(painter);
-  drawTileGrid(painter, 1.5, 13, 2, 2.5, 1);
+  drawTileGrid(painter, origin, inner, gap + rim, 2.5 * scale, rim);
+  // From 48 pixels up there is room for the items of the About emblem on the tiles.
+  if (size < 48) return image;
+  const qreal step = tile + gap;
+  const std::array<QPointF, 4> offsets{{{0, 0}, {step, 0}, {step, step}, {0, step}}};
+  const qreal motifScale = tile * 0.7 / 24;
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    const QPointF centre = QPointF(margin + tile / 2.0, margin + tile / 2.0) + offsets[i];
+    const QColor& colour = kEmblemTiles[i].colour;
+    drawMotif(painter, kEmblemTiles[i].motif, centre + QPointF(tile / 54.0, tile / 36.0),
+              motifScale, colour.darker(140));
+    drawMotif(painter, kEmblemTiles[i].motif, centre, motifScale, QColor(255, 255, 255, 240));
+  }
   return image;
 }
 

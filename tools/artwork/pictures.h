@@ -22,6 +22,9 @@ QImage iconProperties();
 
 QImage aboutEmblem();  // 300 x 300, transparent around the emblem
 
+// The program icon at `size` x `size` pixels, drawn for that size: iconMain() is the 32-pixel one.
+QImage programIcon(int size);
+
 // The two frames of the busy animation, 32 x 32 with a transparent background.
 std::array<QImage, 2> loadingFrames();
 
