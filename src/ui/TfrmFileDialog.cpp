@@ -20,6 +20,7 @@
 #include "ui/EditHistory.h"
 #include "ui/TfrmFileProperties.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmNewFile.h"
 #include "ui/VersionCombo.h"
 
 namespace tess {
@@ -329,6 +330,9 @@ void TfrmFileDialog::executeOpen(const QString& path, int position) {
     // A version chosen by hand may be the wrong one; say which one reads the file.
     if (position > 0) {
       if (const auto other = versionThatReads(fileName, core.versions, layoutOf(version))) {
+        // A layout no entry of the file's signature has is named as a version of this run, which
+        // must then be there to choose.
+        addRunVersion(*other);
         host.showMessage("This file reads as " + other->name + " (" +
                              describeLayout(layoutOf(*other)) +
                              "). Choose that version to open it.",
@@ -350,8 +354,21 @@ bool TfrmFileDialog::askForUnknownVersion(const std::string& fileName, TVersionI
                                std::to_string(layout->countBits()) + "-bit sprite counts and " +
                                (layout->alpha ? "alpha?" : "no alpha?");
   if (!core.host().askYesNo(question, "Files", TMsgIcon::Warning)) return false;
-  version = core.addRunVersion(unknownVersion(probe.signature, *layout));
+  version = addRunVersion(unknownVersion(probe.signature, *layout));
   return true;
+}
+
+const TVersionInfo& TfrmFileDialog::addRunVersion(const TVersionInfo& version) {
+  TfrmMain& main = mainWindow();
+  const auto& versions = main.core().versions;
+  const std::size_t listed = versions.size();
+  const TVersionInfo& added = main.core().addRunVersion(version);
+  // The catalog only grows, so the entries listed keep their places.
+  for (std::size_t k = listed; k < versions.size(); ++k) {
+    cmbVersion->addItem(QString::fromStdString(versions[k].name));
+  }
+  if (main.newDialog) main.newDialog->listAddedVersions();
+  return added;
 }
 
 void TfrmFileDialog::startAnimation() {

@@ -84,6 +84,8 @@ class TfrmFileDialog : public TChildWindow {
   // asks whether to open it so, as a version that exists for this run only. True with `version`
   // set when the user agrees.
   bool askForUnknownVersion(const std::string& fileName, TVersionInfo& version);
+  // Adds a version for this run only and lists it here and in the new-file window.
+  const TVersionInfo& addRunVersion(const TVersionInfo& version);
   void startAnimation();
   void stopAnimation();
   // Parts complete, with the bar's cache kept in step.

@@ -538,6 +538,8 @@ void TfrmMain::New1Click() {
   if (!newDialog) {
     newDialog = new TfrmNewFile(*this);
     showChildWindow(newDialog, kNewFilePosition);
+  } else {
+    newDialog->listAddedVersions();
   }
   newDialog->moveTo(kNewFilePosition);
   if (dialog) dialog->closeWindow();

@@ -33,11 +33,17 @@ TfrmNewFile::~TfrmNewFile() = default;
 void TfrmNewFile::FormCreate() { fillVersions(); }
 
 void TfrmNewFile::fillVersions() {
-  for (const TVersionInfo& version : mainWindow().core().versions) {
-    cmbVersion->addItem(QString::fromStdString(version.name));
-  }
+  listAddedVersions();
   cmbVersion->setCurrentIndex(-1);
   cmbVersion->clearEditText();
+}
+
+void TfrmNewFile::listAddedVersions() {
+  // The catalog only grows while the editor runs, so what is listed stays in its place.
+  const auto& versions = mainWindow().core().versions;
+  for (auto k = static_cast<std::size_t>(cmbVersion->count()); k < versions.size(); ++k) {
+    cmbVersion->addItem(QString::fromStdString(versions[k].name));
+  }
 }
 
 int TfrmNewFile::chosenIndex() const { return tess::chosenIndex(*cmbVersion); }

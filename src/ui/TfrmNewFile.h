@@ -17,6 +17,9 @@ class TfrmNewFile : public TChildWindow {
 
   // Fills the combo box with the catalog's version names; position k is catalog entry k.
   void fillVersions();
+  // Lists the versions added to the catalog since (those of files opened for this run only),
+  // leaving the choice as it is.
+  void listAddedVersions();
   void Button1Click();
   // The combo position the user really chose, or -1: typed text that names no entry counts as
   // no choice.

@@ -19,6 +19,7 @@
 #include "sprite/TSpriteFile.h"
 #include "ui/SpriteListModel.h"
 #include "ui/TfrmFileDialog.h"
+#include "ui/TfrmNewFile.h"
 
 using tess::TMsgIcon;
 using tess::TSprLayout;
@@ -173,6 +174,35 @@ class LayoutsTest : public QObject {
              std::string("This file reads as 10.98 (32-bit counts, without alpha). Choose that "
                          "version to open it."));
     QVERIFY(!f.core.spriteFile.loaded);
+  }
+
+  // When no version of the file's signature has the layout it reads as, the hint names that
+  // layout as a version of this run, which the open window and an open new-file window then
+  // list, and choosing it opens the file.
+  void hintedVersionOfThisRunCanBeChosen() {
+    EditorFixture f;
+    f.main->New1Click();
+    QComboBox& newVersions = *f.main->newDialog->cmbVersion;
+    QCOMPARE(newVersions.count(), 2);
+    const QString path = f.path("alpha.spr");
+    QVERIFY(writeFile(f, path, 20, f.core.versions.at(1).spriteSignature, TSprLayout{true, true}));
+    openThroughWindow(f, path, 2);
+    QCOMPARE(
+        f.host.lastText(),
+        std::string("This file reads as Unknown (57BBD603) (32-bit counts, with alpha). Choose "
+                    "that version to open it."));
+    QComboBox& versions = *f.main->dialog->cmbVersion;
+    QCOMPARE(versions.count(), 4);
+    QCOMPARE(versions.itemText(3), QStringLiteral("Unknown (57BBD603)"));
+    f.main->New1Click();
+    QCOMPARE(f.main->newDialog->cmbVersion->count(), 3);
+    QCOMPARE(f.main->newDialog->cmbVersion->itemText(2), QStringLiteral("Unknown (57BBD603)"));
+
+    f.host.clearMessages();
+    openThroughWindow(f, path, 3);
+    QVERIFY(f.host.messages.empty());
+    QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{20});
+    QCOMPARE(f.core.spriteFile.Sprites[0]->bitmap->FBits()[7], 0x80102030u);
   }
 };
 
