@@ -58,7 +58,7 @@ class TSpriteDocument {
   [[nodiscard]] TSpriteImage swapImage(std::int32_t id, TSpriteImage image);
   // Sets the empty flag of every listed sprite (unknown IDs are passed over) and returns the
   // flags they had, in the same order. A sprite without an image always stays empty.
-  std::vector<TFlagChange> setEmptyFlags(std::span<const TFlagChange> changes);
+  [[nodiscard]] std::vector<TFlagChange> setEmptyFlags(std::span<const TFlagChange> changes);
 
   std::vector<TonSpritesChanged> onSpritesAppended;
   std::vector<TonSpritesChanged> onSpritesRemoving;

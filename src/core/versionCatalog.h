@@ -37,12 +37,13 @@ constexpr TSprLayout layoutOf(const TVersionInfo& version) noexcept {
 // section are ignored. A line that is none of these, an empty section name, a value line
 // longer than kMaxIniValueLine characters, a NUL byte or a file larger than kMaxCatalogBytes
 // fails the read.
-bool readVersionCatalog(const std::string& iniPath, std::vector<TVersionInfo>& versions,
-                        std::string* reason = nullptr);
+[[nodiscard]] bool readVersionCatalog(const std::string& iniPath,
+                                      std::vector<TVersionInfo>& versions,
+                                      std::string* reason = nullptr);
 
 // The same rules applied to the text of an INI file.
-bool parseVersionCatalog(std::string_view text, std::vector<TVersionInfo>& versions,
-                         std::string* reason = nullptr);
+[[nodiscard]] bool parseVersionCatalog(std::string_view text, std::vector<TVersionInfo>& versions,
+                                       std::string* reason = nullptr);
 
 inline constexpr std::size_t kMaxCatalogBytes = 1024 * 1024;
 inline constexpr std::size_t kMaxIniValueLine = 190;

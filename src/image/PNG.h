@@ -13,14 +13,14 @@ namespace tess {
 
 // Reads a whole PNG file into `bitmap`. False when the file cannot be read or is not a valid
 // PNG; the bitmap is then exactly as it was. Never throws.
-bool loadPngFile(TBitmap32& bitmap, const std::string& fileName,
-                 ImportAlpha alpha = ImportAlpha::OverWhite) noexcept;
+[[nodiscard]] bool loadPngFile(TBitmap32& bitmap, const std::string& fileName,
+                               ImportAlpha alpha = ImportAlpha::OverWhite) noexcept;
 
 // Decodes the PNG file held in `data` (starting at its signature) into `bitmap`, which takes the
 // image's own size; its DrawMode is kept. Returns true. Invalid, truncated or oversized data
 // throws std::runtime_error before the bitmap is touched.
-bool loadPngStream(TBitmap32& bitmap, std::span<const std::uint8_t> data,
-                   ImportAlpha alpha = ImportAlpha::OverWhite);
+[[nodiscard]] bool loadPngStream(TBitmap32& bitmap, std::span<const std::uint8_t> data,
+                                 ImportAlpha alpha = ImportAlpha::OverWhite);
 
 // The whole export file in memory: 8-bit RGBA, not interlaced, zlib level 9, with only the IHDR,
 // IDAT and IEND chunks, pixel bytes exactly as stored. nullopt when it cannot be built (an empty

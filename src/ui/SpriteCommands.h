@@ -43,9 +43,9 @@ class TSpriteCommands {
   // Appends `sprites` as one step of the history (a Clone of `cloneSources`, else a step named
   // after `verb`) and selects their rows in addition to the selection there was. False, with
   // nothing appended, when they could not be appended.
-  bool appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
-                  std::vector<TCloneSpritesCommand::Source>* cloneSources,
-                  const char* verb = "Add");
+  [[nodiscard]] bool appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
+                                std::vector<TCloneSpritesCommand::Source>* cloneSources,
+                                const char* verb = "Add");
   // The sprites Add makes of a picture: one, fitted to 32x32; or, for a picture larger than
   // 32x32 whose sides are multiples of 32, its tiles when the user agrees. The question comes
   // once per command: `cutIntoTiles` keeps the answer.

@@ -190,60 +190,71 @@ class UndoTest : public QObject {
     const QString b = writePicture(f, "b.png", 0xFF445566u);
     const QString c = writePicture(f, "c.png", 0xFF778899u);
 
-    const std::map<QString, Action> actions = {
+    // What the test selects first, then the command itself: the selection a command starts
+    // from is what its undo must give back.
+    struct Steps {
+      Action prepare;
+      Action run;
+    };
+    const std::map<QString, Steps> actions = {
         {"Add",
-         [&](EditorFixture& e) {
-           selectRows(e, {1});
-           e.chooser.openAnswers.push_back({{a, b}});
-           e.main->Add2Click();
-         }},
+         {[](EditorFixture& e) { selectRows(e, {1}); },
+          [&](EditorFixture& e) {
+            e.chooser.openAnswers.push_back({{a, b}});
+            e.main->Add2Click();
+          }}},
         {"Add1",
-         [&](EditorFixture& e) {
-           e.chooser.openAnswers.push_back({{b, a}});
-           e.main->Add1Click();
-         }},
+         {[](EditorFixture&) {},
+          [&](EditorFixture& e) {
+            e.chooser.openAnswers.push_back({{b, a}});
+            e.main->Add1Click();
+          }}},
         {"Replace",
-         [&](EditorFixture& e) {
-           selectRows(e, {0, 3, 4});  // an image, a cleared sprite and an empty one
-           e.chooser.openAnswers.push_back({{a, b, c}});
-           e.main->Replace1Click();
-         }},
+         {[](EditorFixture& e) {
+            selectRows(e, {0, 3, 4});  // an image, a cleared sprite and an empty one
+          },
+          [&](EditorFixture& e) {
+            e.chooser.openAnswers.push_back({{a, b, c}});
+            e.main->Replace1Click();
+          }}},
         {"Substituir",
-         [&](EditorFixture& e) {
-           selectRows(e, {8});
-           rightClickRow(e, 6);
-           e.chooser.openAnswers.push_back({{c}});
-           e.main->Substituir1Click();
-         }},
+         {[](EditorFixture& e) {
+            selectRows(e, {8});
+            rightClickRow(e, 6);
+          },
+          [&](EditorFixture& e) {
+            e.chooser.openAnswers.push_back({{c}});
+            e.main->Substituir1Click();
+          }}},
         {"Clone",
-         [&](EditorFixture& e) {
-           selectRows(e, {0, 3, 4});
-           QTest::keyClick(e.main->SpriteListBox, Qt::Key_C, Qt::ControlModifier);
-         }},
+         {[](EditorFixture& e) { selectRows(e, {0, 3, 4}); },
+          [](EditorFixture& e) {
+            QTest::keyClick(e.main->SpriteListBox, Qt::Key_C, Qt::ControlModifier);
+          }}},
         {"Clone2",
-         [&](EditorFixture& e) {
-           selectRows(e, {2});
-           rightClickRow(e, 1);
-           e.main->Clone2Click();
-         }},
+         {[](EditorFixture& e) {
+            selectRows(e, {2});
+            rightClickRow(e, 1);
+          },
+          [](EditorFixture& e) { e.main->Clone2Click(); }}},
         {"Clear",
-         [&](EditorFixture& e) {
-           selectRows(e, {1, 3, 4});
-           QTest::keyClick(e.main->SpriteListBox, Qt::Key_D, Qt::ControlModifier);
-         }},
+         {[](EditorFixture& e) { selectRows(e, {1, 3, 4}); },
+          [](EditorFixture& e) {
+            QTest::keyClick(e.main->SpriteListBox, Qt::Key_D, Qt::ControlModifier);
+          }}},
         {"Clear2",
-         [&](EditorFixture& e) {
-           selectRows(e, {0});
-           rightClickRow(e, 7);
-           e.main->Clear2Click();
-         }},
+         {[](EditorFixture& e) {
+            selectRows(e, {0});
+            rightClickRow(e, 7);
+          },
+          [](EditorFixture& e) { e.main->Clear2Click(); }}},
     };
 
     f.main->SpriteListBox->setFocus();
-    // The selection the command starts from is part of the state it leaves.
+    actions.at(command).prepare(f);
     const EditorState before = stateOf(f);
     QVERIFY(!f.main->Undo1->isEnabled());
-    actions.at(command)(f);
+    actions.at(command).run(f);
     QVERIFY(f.host.messages.empty());
     const EditorState after = stateOf(f);
     QVERIFY(after.unsaved);
@@ -253,12 +264,8 @@ class UndoTest : public QObject {
     QVERIFY(!f.main->Redo1->isEnabled());
 
     pressUndo(f);
-    EditorState undone = stateOf(f);
-    // The command's own selection change is undone; the selection it started from was made by
-    // the test just before, so compare the rest first and the selection apart.
-    const std::vector<int> undoneSelection = undone.selected;
-    undone.selected = before.selected;
-    QVERIFY(undone == before);
+    // Everything the command changed comes back, the selection it changed included.
+    QVERIFY(stateOf(f) == before);
     QVERIFY(!f.core.unsavedChanges);
     QVERIFY(!f.main->windowTitle().contains(QStringLiteral(" - Not saved!")));
     QVERIFY(!f.main->Undo1->isEnabled());  // one command, one step
@@ -267,7 +274,7 @@ class UndoTest : public QObject {
     pressRedo(f);
     QVERIFY(stateOf(f) == after);
     pressUndo(f);
-    QCOMPARE(stateOf(f).selected, undoneSelection);
+    QCOMPARE(stateOf(f).selected, before.selected);
     pressShiftRedo(f);
     QVERIFY(stateOf(f) == after);
     QVERIFY(f.host.messages.empty());
