@@ -68,6 +68,11 @@ bool showsNothing(const TSprite& sprite) noexcept {
 
 TDuplicateGroups findDuplicates(std::span<const std::unique_ptr<TSprite>> sprites) {
   constexpr std::uint32_t kNone = UINT32_MAX;
+  // An image of transparent pixels only is saved as an empty sprite, so it counts as one.
+  static const std::uint64_t kBlankHash = [] {
+    const std::vector<TColor32> blank(kPixels, 0);
+    return imageHash(blank.data());
+  }();
   // Distinct images so far, how many sprites show each, and the image each sprite shows. An open
   // table of hashes leads to the images; images with the same hash lie further along it.
   struct Slot {
@@ -85,6 +90,7 @@ TDuplicateGroups findDuplicates(std::span<const std::unique_ptr<TSprite>> sprite
     const TColor32* const image = sprites[k] ? imageOf(*sprites[k]) : nullptr;
     if (!image) continue;
     const std::uint64_t hash = imageHash(image);
+    if (hash == kBlankHash && showsNothing(*sprites[k])) continue;
     std::size_t at = static_cast<std::size_t>(hash) & mask;
     while (table[at].image != kNone &&
            (table[at].hash != hash || !sameImage(images[table[at].image], image))) {

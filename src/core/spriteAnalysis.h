@@ -13,7 +13,8 @@ namespace tess {
 [[nodiscard]] bool showsNothing(const TSprite& sprite) noexcept;
 
 // Sprites whose images are equal, as groups of IDs in ascending order; the groups are ordered by
-// their first ID and each has at least two members. Empty sprites (cleared ones too) never count.
+// their first ID and each has at least two members. Empty sprites (cleared ones too) never count,
+// nor do images whose pixels are all transparent, which a file keeps as empty sprites.
 // Two images are equal when every pixel is, where all transparent pixels count as equal whatever
 // their colour channels hold, since a file keeps no colour for them.
 using TDuplicateGroups = std::vector<std::vector<std::int32_t>>;

@@ -43,7 +43,10 @@ TEST(FindDuplicates, GroupsEqualImagesInIdOrderAndLeavesEmptySpritesOut) {
 TEST(FindDuplicates, TransparentPixelsAreEqualWhateverTheirColourAndOnePixelMatters) {
   std::vector<std::unique_ptr<TSprite>> list;
   list.push_back(spriteOf(0x00FFFFFFu));
-  list.push_back(spriteOf(0x00123456u));  // also fully transparent
+  list.back()->bitmap->FBits()[40] = 0xFF102030u;
+  list.push_back(
+      spriteOf(0x00123456u));  // the same picture on transparent pixels of another colour
+  list.back()->bitmap->FBits()[40] = 0xFF102030u;
   list.push_back(spriteOf(0xFF000000u));
   list.push_back(spriteOf(0xFF000000u));
   list.back()->bitmap->FBits()[1023] = 0xFF000001u;  // differs in its last pixel only
@@ -51,6 +54,26 @@ TEST(FindDuplicates, TransparentPixelsAreEqualWhateverTheirColourAndOnePixelMatt
   const auto sprites = numbered(std::move(list));
   const TDuplicateGroups expected = {{1, 2}};
   EXPECT_EQ(findDuplicates(sprites), expected);
+}
+
+// A picture of transparent pixels only is saved as an empty sprite, so, like an empty one, it is
+// nobody's duplicate.
+TEST(FindDuplicates, PicturesOfOnlyTransparentPixelsCountAsEmpty) {
+  std::vector<std::unique_ptr<TSprite>> list;
+  list.push_back(spriteOf(0x00FFFFFFu));
+  list.push_back(spriteOf(0x00123456u));
+  list.push_back(spriteOf(0x00000000u));
+  list.push_back(spriteOf(0x01000000u));  // barely visible, but visible
+  list.push_back(spriteOf(0x01FFFFFFu));  // equal to 4 where it shows
+  const auto sprites = numbered(std::move(list));
+  EXPECT_EQ(findDuplicates(sprites), TDuplicateGroups{});
+  list.clear();
+  list.push_back(spriteOf(0x01000000u));
+  list.push_back(spriteOf(0x01000000u));
+  list.push_back(spriteOf(0x00000000u));
+  const auto visible = numbered(std::move(list));
+  const TDuplicateGroups expected = {{1, 2}};
+  EXPECT_EQ(findDuplicates(visible), expected);
 }
 
 TEST(ShowsNothing, EmptyOrAllTransparentSprites) {
