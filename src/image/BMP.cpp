@@ -1,15 +1,12 @@
 #include "image/BMP.h"
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QImage>
-#include <QImageReader>
-
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "image/BmpUncompressed.h"
 #include "image/fileBytes.h"
@@ -36,11 +33,10 @@ constexpr std::uint32_t kRle4 = 2;
 // that the header is not believed and nothing is allocated for it.
 constexpr std::uint64_t kUnbackedPixelBytes = std::uint64_t{1} << 20;
 // No BMP encoding packs more pixels into a byte than run-length encoding does (255 pixels in
-// two bytes), so a file declaring more than this per byte is refused before Qt allocates.
+// two bytes), so a file declaring more than this per byte is refused before anything is
+// allocated for it.
 constexpr std::uint64_t kMaxPixelsPerByte = 256;
 constexpr std::uint64_t kUnbackedPixels = std::uint64_t{1} << 20;
-// Qt's own cap on the memory for one decoded image, in MiB: the import limit as ARGB32.
-constexpr int kQtAllocationLimitMiB = static_cast<int>(kMaxImagePixels * 4 >> 20);
 
 std::uint16_t readLittle16(std::span<const std::uint8_t> bytes, std::size_t at) noexcept {
   return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
@@ -106,44 +102,93 @@ void readPlain32(TBitmap32& bitmap, std::span<const std::uint8_t> file) {
   }
 }
 
-void readWithQt(TBitmap32& bitmap, std::span<const std::uint8_t> file) {
-  QBuffer buffer;
-  buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
-                                         static_cast<qsizetype>(file.size())));
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer, "bmp");
-  reader.setAutoDetectImageFormat(false);
-  reader.setAllocationLimit(kQtAllocationLimitMiB);
+// Where run-length codes put their pixels: a cursor that drops whatever falls outside the
+// picture, so that runs past a row's end or moves past the last row do no harm.
+class RunTarget {
+ public:
+  RunTarget(TBitmap32& bitmap, const BmpLayout& layout) noexcept
+      : FBits(bitmap.FBits()),
+        FWidth(static_cast<std::size_t>(layout.width)),
+        FHeight(static_cast<std::size_t>(layout.height)),
+        FTopDown(layout.topDown) {}
 
-  // Qt reports a top-down image's height as stored, negative.
-  const QSize size = reader.size();
-  if (size.width() <= 0 || size.height() == 0) fail("the header cannot be read");
-  const std::int64_t width = size.width();
-  const std::int64_t height = std::abs(static_cast<std::int64_t>(size.height()));
-  if (!imageSizeAllowed(width, height)) fail("unsupported image size " + sizeText(width, height));
-  if (static_cast<std::uint64_t>(width * height) >
-      kMaxPixelsPerByte * file.size() + kUnbackedPixels)
-    fail("the header declares " + sizeText(width, height) +
-         " pixels, far more than the file holds");
-
-  QImage image = reader.read();
-  if (image.isNull()) fail(reader.errorString().toStdString());
-  // Only run-length encoded palette files come here, and those are opaque.
-  image = image.convertToFormat(QImage::Format_RGB32);
-  if (image.isNull()) throw std::bad_alloc();
-
-  TBitmap32 decoded;
-  decoded.SetSize(image.width(), image.height());
-  constexpr TColor32 opaque = 0xFF000000u;
-  TColor32* out = decoded.FBits();
-  for (int y = 0; y < image.height(); ++y) {
-    // QRgb is 0xAARRGGBB, the same packing as TColor32.
-    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    out = std::transform(line, line + image.width(), out,
-                         [](QRgb pixel) { return TColor32{pixel} | opaque; });
+  void put(TColor32 color) noexcept {
+    if (FX < FWidth && FRow < FHeight)
+      FBits[(FTopDown ? FRow : FHeight - 1 - FRow) * FWidth + FX] = color;
+    ++FX;
   }
-  decoded.DrawMode = bitmap.DrawMode;
-  bitmap = std::move(decoded);
+  void nextRow() noexcept {
+    FX = 0;
+    ++FRow;
+  }
+  void move(std::size_t right, std::size_t up) noexcept {
+    FX += right;
+    FRow += up;
+  }
+  [[nodiscard]] bool done() const noexcept { return FRow >= FHeight; }
+  [[nodiscard]] bool rowFull() const noexcept { return FX >= FWidth; }
+
+ private:
+  TColor32* FBits;
+  std::size_t FWidth;
+  std::size_t FHeight;
+  bool FTopDown;
+  std::size_t FX = 0;
+  std::size_t FRow = 0;
+};
+
+// The index of the k-th pixel of a run: 8-bit codes give one index a byte, 4-bit codes two,
+// high half first.
+unsigned runIndex(int bitCount, const std::uint8_t* bytes, std::size_t k) noexcept {
+  if (bitCount == 8) return bytes[k];
+  const std::uint8_t pair = bytes[k / 2];
+  return k % 2 == 0 ? pair >> 4 : pair & 15u;
+}
+
+// Run-length encoded palette pixels of 4 or 8 bits. Pixels the codes never set (skipped by an
+// end of line, a move or an early end) come in opaque black, as indices past the palette's end
+// do, so that the picture never depends on memory the decoder did not write. Codes past the end
+// of the file end the picture.
+TBitmap32 readRunLengths(const BmpLayout& layout, std::span<const std::uint8_t> file) {
+  const std::uint64_t pixels = static_cast<std::uint64_t>(layout.width * layout.height);
+  if (pixels > kMaxPixelsPerByte * file.size() + kUnbackedPixels)
+    fail("the header declares " + sizeText(layout.width, layout.height) +
+         " pixels, far more than the file holds");
+  const std::array<TColor32, 256> palette = bmpPalette(layout, file);
+
+  TBitmap32 bitmap;
+  bitmap.SetSize(static_cast<int>(layout.width), static_cast<int>(layout.height));
+  std::fill_n(bitmap.FBits(), static_cast<std::size_t>(pixels), clOpaqueBlack32);
+  RunTarget target(bitmap, layout);
+  const int bits = layout.bitCount;
+  std::size_t at = std::min<std::size_t>(layout.pixelsAt, file.size());
+  while (!target.done() && file.size() - at >= 2) {
+    const std::uint8_t count = file[at];
+    const std::uint8_t code = file[at + 1];
+    at += 2;
+    if (count > 0) {
+      // A repeated run: `code` holds the index (or, for 4 bits, two indices taking turns).
+      const std::uint8_t pattern[2] = {code, code};
+      for (std::size_t k = 0; k < count && !target.rowFull(); ++k)
+        target.put(palette[runIndex(bits, pattern, k % 2)]);
+    } else if (code == 0) {
+      target.nextRow();
+    } else if (code == 1) {
+      break;
+    } else if (code == 2) {
+      if (file.size() - at < 2) break;
+      target.move(file[at], file[at + 1]);
+      at += 2;
+    } else {
+      // A literal run of `code` indices, padded to an even number of bytes.
+      const std::size_t bytes = bits == 8 ? code : (code + 1u) / 2;
+      if (file.size() - at < bytes) break;
+      for (std::size_t k = 0; k < code; ++k)
+        target.put(palette[runIndex(bits, file.data() + at, k)]);
+      at += std::min(file.size() - at, bytes + bytes % 2);
+    }
+  }
+  return bitmap;
 }
 
 }  // namespace
@@ -160,8 +205,11 @@ void loadBmpBytes(TBitmap32& bitmap, std::span<const std::uint8_t> file) {
     TBitmap32 decoded = readUncompressedBmp(layout, file);
     decoded.DrawMode = bitmap.DrawMode;
     bitmap = std::move(decoded);
-  } else if (layout.bitCount <= 8 && (layout.compression == kRle8 || layout.compression == kRle4)) {
-    readWithQt(bitmap, file);
+  } else if ((layout.bitCount == 8 && layout.compression == kRle8) ||
+             (layout.bitCount == 4 && layout.compression == kRle4)) {
+    TBitmap32 decoded = readRunLengths(layout, file);
+    decoded.DrawMode = bitmap.DrawMode;
+    bitmap = std::move(decoded);
   } else {
     fail("unsupported bit count " + std::to_string(layout.bitCount) + " with compression " +
          std::to_string(layout.compression));

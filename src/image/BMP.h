@@ -15,8 +15,9 @@ namespace tess {
 // such a file ends early the bitmap keeps its new size, the pixels read so far and opaque black
 // in the rest, and std::runtime_error is thrown. The other uncompressed kinds (1, 2, 4, 8, 16 and
 // 24 bits, and colour masks of 16 and 32 bits, in every header layout) are read here too
-// (BmpUncompressed.h); run-length encoded palette files go to Qt's BMP decoder. Every BMP of 1 to
-// 24 bits comes in opaque; only a 32-bit one with colour masks and an alpha mask keeps its alpha.
+// (BmpUncompressed.h), and so are run-length encoded files (RLE8 at 8 bits, RLE4 at 4 bits), whose
+// pixels the codes skip come in opaque black. Every BMP of 1 to 24 bits comes in opaque; only a
+// 32-bit one with colour masks and an alpha mask keeps its alpha.
 // Embedded JPEG and PNG pictures, and anything else, are refused.
 //
 // Throws std::runtime_error, leaving the bitmap as it was, for a missing or unreadable file, one

@@ -178,6 +178,16 @@ bool isUncompressed(const BmpLayout& layout) noexcept {
   }
 }
 
+std::array<TColor32, 256> bmpPalette(const BmpLayout& layout, std::span<const std::uint8_t> file) {
+  std::array<TColor32, 256> palette{};
+  palette.fill(clOpaqueBlack32);
+  for (std::size_t i = 0; i < layout.paletteEntries; ++i) {
+    const std::uint8_t* entry = file.data() + layout.paletteAt + i * layout.paletteEntryBytes;
+    palette[i] = PackColor32(entry[2], entry[1], entry[0], 255);
+  }
+  return palette;
+}
+
 TBitmap32 readUncompressedBmp(const BmpLayout& layout, std::span<const std::uint8_t> file) {
   const auto width = static_cast<std::size_t>(layout.width);
   const auto height = static_cast<std::size_t>(layout.height);
@@ -185,12 +195,7 @@ TBitmap32 readUncompressedBmp(const BmpLayout& layout, std::span<const std::uint
   if (layout.pixelsAt > file.size() || stride * height > file.size() - layout.pixelsAt)
     fail("the file ends before all its pixels");
 
-  std::array<TColor32, 256> palette{};
-  palette.fill(clOpaqueBlack32);
-  for (std::size_t i = 0; i < layout.paletteEntries; ++i) {
-    const std::uint8_t* entry = file.data() + layout.paletteAt + i * layout.paletteEntryBytes;
-    palette[i] = PackColor32(entry[2], entry[1], entry[0], 255);
-  }
+  const std::array<TColor32, 256> palette = bmpPalette(layout, file);
   const Channel red(layout.masks[0]);
   const Channel green(layout.masks[1]);
   const Channel blue(layout.masks[2]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -35,5 +36,9 @@ bool isUncompressed(const BmpLayout& layout) noexcept;
 // Every pixel is opaque except in a 32-bit file with an alpha mask. Throws std::runtime_error,
 // before anything is allocated, for a size beyond the import limits or rows the file lacks.
 TBitmap32 readUncompressedBmp(const BmpLayout& layout, std::span<const std::uint8_t> file);
+
+// The palette as opaque colours; indices past its end are opaque black, so any index read from
+// a file has a colour.
+std::array<TColor32, 256> bmpPalette(const BmpLayout& layout, std::span<const std::uint8_t> file);
 
 }  // namespace tess

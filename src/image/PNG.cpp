@@ -9,8 +9,22 @@ namespace tess {
 
 bool loadPngFile(TBitmap32& bitmap, const std::string& fileName, ImportAlpha alpha) noexcept {
   try {
-    const std::vector<std::uint8_t> bytes = readWholeFile(fileName);
-    return loadPngStream(bitmap, bytes, alpha);
+    FileReader file(fileName);
+    return loadPngFrom(file, bitmap, alpha);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool loadPngFrom(FileReader& file, TBitmap32& bitmap, ImportAlpha alpha) noexcept {
+  try {
+    // Read as it is decoded, never held whole: chunks the decoder skips cost no memory. Decoded
+    // aside first, so that a failure leaves the bitmap as it was.
+    TBitmap32 decoded = pngToBitmap(decodePng(file), alpha);
+    // The import replaces the picture, not how the bitmap is drawn.
+    decoded.DrawMode = bitmap.DrawMode;
+    bitmap = std::move(decoded);
+    return true;
   } catch (...) {
     return false;
   }

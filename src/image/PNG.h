@@ -11,10 +11,15 @@
 
 namespace tess {
 
+class FileReader;
+
 // Reads a whole PNG file into `bitmap`. False when the file cannot be read or is not a valid
 // PNG; the bitmap is then exactly as it was. Never throws.
 [[nodiscard]] bool loadPngFile(TBitmap32& bitmap, const std::string& fileName,
                                ImportAlpha alpha = ImportAlpha::OverWhite) noexcept;
+
+// Reads the PNG in `file` from its start, as it is decoded, into `bitmap`; as loadPngFile.
+[[nodiscard]] bool loadPngFrom(FileReader& file, TBitmap32& bitmap, ImportAlpha alpha) noexcept;
 
 // Decodes the PNG file held in `data` (starting at its signature) into `bitmap`, which takes the
 // image's own size; its DrawMode is kept. Returns true. Invalid, truncated or oversized data

@@ -3,12 +3,14 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "image/fileBytes.h"
 #include "image/imageLimits.h"
 
 namespace tess {
@@ -23,12 +25,55 @@ constexpr std::uint64_t kMaxDeflateRatio = 1032;
 constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
 constexpr png_uint_32 kMaxStoredChunks = 1000;
 
+// Where the decoder's bytes come from: a whole file held in memory, or a file on disk read as
+// the decoder goes, so that chunks it skips are checked but never held.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  [[nodiscard]] virtual std::uint64_t size() const noexcept = 0;
+  // False when the bytes cannot be had; never throws, because libpng calls it.
+  [[nodiscard]] virtual bool read(std::uint64_t offset, std::span<std::uint8_t> out) noexcept = 0;
+};
+
+class MemorySource final : public ByteSource {
+ public:
+  explicit MemorySource(std::span<const std::uint8_t> bytes) noexcept : FBytes(bytes) {}
+  std::uint64_t size() const noexcept override { return FBytes.size(); }
+  bool read(std::uint64_t offset, std::span<std::uint8_t> out) noexcept override {
+    if (offset > FBytes.size() || out.size() > FBytes.size() - offset) return false;
+    if (!out.empty()) std::memcpy(out.data(), FBytes.data() + offset, out.size());
+    return true;
+  }
+
+ private:
+  std::span<const std::uint8_t> FBytes;
+};
+
+class FileSource final : public ByteSource {
+ public:
+  explicit FileSource(FileReader& file) noexcept : FFile(file) {}
+  std::uint64_t size() const noexcept override { return FFile.size(); }
+  bool read(std::uint64_t offset, std::span<std::uint8_t> out) noexcept override {
+    return FFile.readAt(offset, out);
+  }
+
+ private:
+  FileReader& FFile;
+};
+
+// The ancillary chunks libpng knows, other than tRNS, each name followed by a NUL as libpng
+// wants them. They are skipped unread, with their CRC still checked.
+constexpr char kIgnoredChunks[] =
+    "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0"
+    "pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0sTER\0tEXt\0tIME\0zTXt";
+constexpr int kIgnoredChunkCount = static_cast<int>(sizeof kIgnoredChunks / 5);
+
 // Everything libpng's callbacks touch. It stays trivially destructible because libpng leaves the
 // decoding functions by longjmp.
 struct ReadContext {
-  const std::uint8_t* data;
-  std::size_t size;
-  std::size_t offset;
+  ByteSource* source;
+  std::uint64_t size;
+  std::uint64_t offset;
   char message[200];
 };
 
@@ -59,7 +104,8 @@ void onPngWarning(png_structp, png_const_charp) {}
 void readFromMemory(png_structp png, png_bytep out, std::size_t count) {
   auto* context = static_cast<ReadContext*>(png_get_io_ptr(png));
   if (count > context->size - context->offset) png_error(png, "the PNG data ends early");
-  std::memcpy(out, context->data + context->offset, count);
+  if (!context->source->read(context->offset, std::span(out, count)))
+    png_error(png, "the file cannot be read");
   context->offset += count;
 }
 
@@ -76,6 +122,11 @@ bool configureReader(png_structp png, ReadContext* context) {
   // A damaged chunk of any kind, not only a critical one, makes the whole file invalid.
   png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  // Text chunks would otherwise be kept in memory until the image is done (up to the limits
+  // above, each), and none of these change the pixels: gAMA is read by findGamma, not by libpng.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER,
+                              reinterpret_cast<png_const_bytep>(kIgnoredChunks),
+                              kIgnoredChunkCount);
   return true;
 }
 
@@ -160,7 +211,7 @@ std::uint32_t readBigEndian32(const std::uint8_t* bytes) noexcept {
 
 // Refuses a header whose image data could not fit in the file even at deflate's best ratio, so
 // that a tiny file cannot make us allocate for a huge declared image.
-void checkDataCanHoldImage(const HeaderInfo& header, std::size_t fileSize) {
+void checkDataCanHoldImage(const HeaderInfo& header, std::uint64_t fileSize) {
   const std::uint64_t storedBits = std::uint64_t{header.width} *
                                    static_cast<std::uint64_t>(header.channels) *
                                    static_cast<std::uint64_t>(header.bitDepth);
@@ -169,49 +220,76 @@ void checkDataCanHoldImage(const HeaderInfo& header, std::size_t fileSize) {
     throw std::runtime_error("Invalid PNG: the header declares more pixels than the file holds");
 }
 
-// libpng allocates a chunk's declared length before it reads the data, so a tiny file declaring
-// a chunk of a gigabyte would cost that much before it is found short. Every chunk up to IEND
-// is read by the decoder, so each one must fit in what is left of the file.
-void checkChunksFitInFile(std::span<const std::uint8_t> file) {
+// The length and type of the chunk at `offset`, which must leave room for a whole chunk.
+struct ChunkHeader {
+  std::uint32_t length = 0;
+  std::array<std::uint8_t, 4> type{};
+
+  [[nodiscard]] bool is(const char (&name)[5]) const noexcept {
+    return std::memcmp(type.data(), name, 4) == 0;
+  }
+};
+
+[[nodiscard]] bool readChunkHeader(ByteSource& source, std::uint64_t offset, ChunkHeader& header) {
+  std::array<std::uint8_t, 8> bytes{};
+  if (!source.read(offset, bytes)) return false;
+  header.length = readBigEndian32(bytes.data());
+  std::copy_n(bytes.begin() + 4, 4, header.type.begin());
+  return true;
+}
+
+// Walks the chunk headers before the codec sees any. libpng allocates a chunk's declared length
+// before it reads the data, so a tiny file declaring a chunk of a gigabyte would cost that much
+// before it is found short. Every chunk up to IEND is read by the decoder, so each one must fit
+// in what is left of the file.
+void checkChunkLayout(ByteSource& source) {
   constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFFu;
-  std::size_t offset = 8;
+  const std::uint64_t size = source.size();
+  std::uint64_t offset = 8;
   while (true) {
-    if (file.size() - offset < 12)
+    if (size - offset < 12)
       throw std::runtime_error("Invalid PNG: the file ends before its IEND chunk");
-    const std::uint32_t length = readBigEndian32(file.data() + offset);
-    if (length > kMaxChunkLength)
+    ChunkHeader chunk;
+    if (!readChunkHeader(source, offset, chunk))
+      throw std::runtime_error("Invalid PNG: the file cannot be read");
+    if (chunk.length > kMaxChunkLength)
       throw std::runtime_error("Invalid PNG: a chunk declares an impossible length");
-    if (length > file.size() - offset - 12)
+    if (chunk.length > size - offset - 12)
       throw std::runtime_error("Invalid PNG: a chunk declares more bytes than the file holds");
-    if (std::memcmp(file.data() + offset + 4, "IEND", 4) == 0) return;
-    offset += 12 + static_cast<std::size_t>(length);
+    // The codec would take a text or a profile chunk placed before the header: it reads them
+    // unparsed, so that rule of the format is kept here.
+    if (offset == 8 && !chunk.is("IHDR"))
+      throw std::runtime_error("Invalid PNG: the file does not start with its IHDR chunk");
+    if (chunk.is("IEND")) return;
+    offset += 12 + std::uint64_t{chunk.length};
   }
 }
 
-}  // namespace
-
-std::uint32_t findGamma(std::span<const std::uint8_t> file) noexcept {
-  std::size_t offset = 8;
-  while (file.size() >= offset + 12) {
-    const std::uint32_t length = readBigEndian32(file.data() + offset);
-    const std::uint8_t* type = file.data() + offset + 4;
-    if (length > file.size() - offset - 12) break;
-    if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "PLTE", 4) == 0) break;
+std::uint32_t findGammaIn(ByteSource& source) noexcept {
+  const std::uint64_t size = source.size();
+  std::uint64_t offset = 8;
+  ChunkHeader chunk;
+  while (size >= offset + 12 && readChunkHeader(source, offset, chunk)) {
+    if (chunk.length > size - offset - 12) break;
+    if (chunk.is("IDAT") || chunk.is("PLTE")) break;
     // A gAMA of the wrong length is ignored like any damaged ancillary chunk.
-    if (std::memcmp(type, "gAMA", 4) == 0 && length == 4) {
-      const std::uint32_t gamma = readBigEndian32(file.data() + offset + 8);
+    if (chunk.is("gAMA") && chunk.length == 4) {
+      std::array<std::uint8_t, 4> value{};
+      if (!source.read(offset + 8, value)) break;
+      const std::uint32_t gamma = readBigEndian32(value.data());
       return gamma <= 0x7FFFFFFFu ? gamma : 0;
     }
-    offset += 12 + static_cast<std::size_t>(length);
+    offset += 12 + std::uint64_t{chunk.length};
   }
   return 0;
 }
 
-DecodedPng decodePng(std::span<const std::uint8_t> file) {
-  ReadContext context{file.data(), file.size(), 0, "unknown error"};
-  if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0)
+DecodedPng decodeFrom(ByteSource& source) {
+  ReadContext context{&source, source.size(), 0, "unknown error"};
+  std::array<std::uint8_t, 8> signature{};
+  if (!source.read(0, signature) || png_sig_cmp(signature.data(), 0, 8) != 0)
     throw std::runtime_error("Invalid PNG: the file does not start with the PNG signature");
-  checkChunksFitInFile(file);
+  checkChunkLayout(source);
 
   const PngReadSession session(context);
   if (!configureReader(session.png(), &context)) fail(context);
@@ -221,7 +299,7 @@ DecodedPng decodePng(std::span<const std::uint8_t> file) {
 
   if (!imageSizeAllowed(header->width, header->height))
     throw std::runtime_error("Invalid PNG: the image is larger than import allows");
-  checkDataCanHoldImage(*header, file.size());
+  checkDataCanHoldImage(*header, source.size());
 
   DecodedPng png;
   png.width = static_cast<int>(header->width);
@@ -251,8 +329,25 @@ DecodedPng decodePng(std::span<const std::uint8_t> file) {
   png.transparentRed = header->transparentColor.red;
   png.transparentGreen = header->transparentColor.green;
   png.transparentBlue = header->transparentColor.blue;
-  png.gamma = findGamma(file);
+  png.gamma = findGammaIn(source);
   return png;
+}
+
+}  // namespace
+
+std::uint32_t findGamma(std::span<const std::uint8_t> file) noexcept {
+  MemorySource source(file);
+  return findGammaIn(source);
+}
+
+DecodedPng decodePng(std::span<const std::uint8_t> file) {
+  MemorySource source(file);
+  return decodeFrom(source);
+}
+
+DecodedPng decodePng(FileReader& file) {
+  FileSource source(file);
+  return decodeFrom(source);
 }
 
 }  // namespace tess

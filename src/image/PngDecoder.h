@@ -8,6 +8,8 @@
 
 namespace tess {
 
+class FileReader;
+
 struct PngRgb {
   std::uint8_t red = 0;
   std::uint8_t green = 0;
@@ -51,10 +53,15 @@ struct DecodedPng {
 // chunk, a truncated stream, a chunk declaring more bytes than the file still holds (checked for
 // every chunk before the codec sees any), or a header declaring more than the import limits or
 // more pixels than the file's compressed data could hold.
-DecodedPng decodePng(std::span<const std::uint8_t> file);
+[[nodiscard]] DecodedPng decodePng(std::span<const std::uint8_t> file);
+
+// The same for a file on disk, read as the decoder goes: the chunks it skips (text, profiles,
+// chunks of unknown kind) are checked but never held, so the memory it takes follows the
+// picture, not the file.
+[[nodiscard]] DecodedPng decodePng(FileReader& file);
 
 // The gAMA value the file declares where the format allows it (before PLTE and IDAT, 4 bytes,
 // the first one only), or 0. `file` must start at the signature.
-std::uint32_t findGamma(std::span<const std::uint8_t> file) noexcept;
+[[nodiscard]] std::uint32_t findGamma(std::span<const std::uint8_t> file) noexcept;
 
 }  // namespace tess

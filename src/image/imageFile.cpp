@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "image/BMP.h"
@@ -20,6 +21,9 @@ std::string asciiLower(std::string text) {
   });
   return text;
 }
+
+// The PNG signature is the longest of the ones sniffImageKind knows.
+constexpr std::size_t kSniffBytes = 8;
 
 }  // namespace
 
@@ -42,34 +46,23 @@ ImageKind imageKindFromName(const std::string& fileName) {
 }
 
 bool loadImageFile(const std::string& fileName, TBitmap32& bitmap, ImportAlpha alpha) {
-  // A file that cannot be read says nothing about its kind; the name then decides which error
-  // the caller gets.
-  std::vector<std::uint8_t> bytes;
-  ImageKind kind = ImageKind::unknown;
+  std::vector<std::uint8_t> bmp;
   try {
-    bytes = readWholeFile(fileName);
-    kind = sniffImageKind(bytes);
+    FileReader file(fileName);
+    ImageKind kind = sniffImageKind(file.head(kSniffBytes));
+    if (kind == ImageKind::unknown) kind = imageKindFromName(fileName);
+    if (kind == ImageKind::png) return loadPngFrom(file, bitmap, alpha);
+    if (kind != ImageKind::bmp) return false;
+    bmp = file.readAll();
   } catch (const std::runtime_error&) {
+    // A file that cannot be read says nothing about its kind; the name then decides which error
+    // the caller gets.
     if (imageKindFromName(fileName) == ImageKind::bmp) throw;
     return false;
   }
-  if (kind == ImageKind::unknown) kind = imageKindFromName(fileName);
-
-  switch (kind) {
-    case ImageKind::png:
-      try {
-        return loadPngStream(bitmap, bytes, alpha);
-      } catch (...) {
-        return false;
-      }
-    case ImageKind::bmp:
-      loadBmpBytes(bitmap, bytes);
-      keyOutMagenta(bitmap);
-      return true;
-    case ImageKind::unknown:
-      break;
-  }
-  return false;
+  loadBmpBytes(bitmap, bmp);
+  keyOutMagenta(bitmap);
+  return true;
 }
 
 }  // namespace tess

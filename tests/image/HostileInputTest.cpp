@@ -10,15 +10,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <stdexcept>
 #include <string>
 
+#include "image/BMP.h"
 #include "image/PNG.h"
+#include "image/imageFile.h"
 #include "pngTestSupport.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -133,6 +137,16 @@ std::vector<HostileCase> hostileCases() {
                                    }),
                                    "tEXt")},
       {"NoEnd", withChunks([](std::vector<Chunk>& c) { c.pop_back(); })},
+      // The header must come first, whatever kind of chunk stands before it.
+      {"TextBeforeHeader", withChunks([](std::vector<Chunk>& c) {
+         c.insert(c.begin(), {"tEXt", {'a', 0, 'b'}});
+       })},
+      {"BackgroundBeforeHeader", withChunks([](std::vector<Chunk>& c) {
+         c.insert(c.begin(), {"bKGD", {0, 1, 0, 2, 0, 3}});
+       })},
+      {"UnknownBeforeHeader", withChunks([](std::vector<Chunk>& c) {
+         c.insert(c.begin(), {"ruSt", {1, 2, 3}});
+       })},
   };
 }
 
@@ -140,12 +154,14 @@ class HostilePng : public ::testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostilePng, FailsCleanlyAndLeavesTheBitmap) {
   TBitmap32 bitmap = patterned();
-  EXPECT_THROW(loadPngStream(bitmap, GetParam().bytes), std::runtime_error);
+  EXPECT_THROW((void)loadPngStream(bitmap, GetParam().bytes), std::runtime_error);
   EXPECT_TRUE(isPatterned(bitmap));
 
   const testing::TempDir dir;
   testing::writeFile(dir / "hostile.png", GetParam().bytes);
   EXPECT_FALSE(loadPngFile(bitmap, (dir / "hostile.png").string()));
+  EXPECT_TRUE(isPatterned(bitmap));
+  EXPECT_FALSE(loadImageFile((dir / "hostile.png").string(), bitmap));
   EXPECT_TRUE(isPatterned(bitmap));
 }
 
@@ -156,7 +172,8 @@ TEST(PngImport, EveryTruncationFails) {
   const Bytes whole = smallImage();
   for (std::size_t size = 0; size < whole.size(); ++size) {
     TBitmap32 bitmap = patterned();
-    EXPECT_THROW(loadPngStream(bitmap, std::span(whole.data(), size)), std::runtime_error) << size;
+    EXPECT_THROW((void)loadPngStream(bitmap, std::span(whole.data(), size)), std::runtime_error)
+        << size;
     EXPECT_TRUE(isPatterned(bitmap)) << size;
   }
 }
@@ -169,7 +186,7 @@ TEST(PngImport, EveryFlippedByteFails) {
       damaged[at] ^= mask;
       TBitmap32 bitmap = patterned();
       // Every byte is either part of the signature or covered by a chunk's CRC.
-      EXPECT_THROW(loadPngStream(bitmap, damaged), std::runtime_error) << at;
+      EXPECT_THROW((void)loadPngStream(bitmap, damaged), std::runtime_error) << at;
       EXPECT_TRUE(isPatterned(bitmap)) << at;
     }
   }
@@ -192,7 +209,7 @@ TEST(PngImport, ChunkLongerThanTheRestOfTheFileIsRefused) {
     const Bytes png = declaresHugeChunk(type);
     EXPECT_LT(png.size(), 60u) << type;
     TBitmap32 bitmap = patterned();
-    EXPECT_THROW(loadPngStream(bitmap, png), std::runtime_error) << type;
+    EXPECT_THROW((void)loadPngStream(bitmap, png), std::runtime_error) << type;
     EXPECT_TRUE(isPatterned(bitmap)) << type;
   }
 }
@@ -220,18 +237,24 @@ long virtualKiB(const std::string& field) {
   return -1;
 }
 
-// How far the address space peak rose while `data` was imported. A fresh process does the import
-// (this test program again, running only the disabled test below), so that nothing the test
-// runner did before, and no memory it freed, counts.
-long importPeakRiseKiB(const Bytes& data) {
+struct Measured {
+  long riseKiB = -1;
+  bool read = false;
+};
+
+// How far the address space peak rose while the PNG file `input` was imported. A fresh process
+// does the import (this test program again, running only the disabled test below), so that
+// nothing the test runner did before, and no memory it freed, counts. `fromFile` imports it the
+// way the editor does, by its name; otherwise the child reads it into memory first, and the
+// import starts from those bytes.
+Measured measureImport(const std::filesystem::path& input, bool fromFile) {
   const testing::TempDir dir;
-  const std::string input = (dir / "input.png").string();
   const std::string output = (dir / "rise.txt").string();
-  testing::writeFile(input, data);
   const pid_t child = ::fork();
   if (child == 0) {
     ::setenv("TESS_MEASURE_INPUT", input.c_str(), 1);
     ::setenv("TESS_MEASURE_OUTPUT", output.c_str(), 1);
+    ::setenv("TESS_MEASURE_FROM_FILE", fromFile ? "1" : "0", 1);
     const int quiet = ::open("/dev/null", O_WRONLY);
     if (quiet >= 0) ::dup2(quiet, STDOUT_FILENO);
     ::execl("/proc/self/exe", "tess_image_tests", "--gtest_also_run_disabled_tests",
@@ -241,35 +264,50 @@ long importPeakRiseKiB(const Bytes& data) {
   int status = 0;
   if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
       WEXITSTATUS(status) != 0)
-    return -1;
+    return {};
   std::ifstream in(output);
-  long rise = -1;
-  in >> rise;
-  return rise;
+  Measured measured;
+  in >> measured.riseKiB >> measured.read;
+  return measured;
+}
+
+long importPeakRiseKiB(const Bytes& data) {
+  const testing::TempDir dir;
+  testing::writeFile(dir / "input.png", data);
+  return measureImport(dir / "input.png", /*fromFile=*/false).riseKiB;
+}
+
+Bytes readWhole(const char* input) {
+  std::ifstream file(input, std::ios::binary | std::ios::ate);
+  Bytes data(static_cast<std::size_t>(file.tellg()));
+  file.seekg(0);
+  file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  EXPECT_TRUE(file.good());
+  return data;
 }
 
 TEST(PngImportChild, DISABLED_MeasureImport) {
   const char* input = std::getenv("TESS_MEASURE_INPUT");
   const char* output = std::getenv("TESS_MEASURE_OUTPUT");
+  const char* fromFile = std::getenv("TESS_MEASURE_FROM_FILE");
   ASSERT_NE(input, nullptr);
   ASSERT_NE(output, nullptr);
+  ASSERT_NE(fromFile, nullptr);
+  const bool byName = std::string(fromFile) == "1";
   // Every block above 64 KiB gets address space of its own, so that the peak counts each one.
   ::mallopt(M_MMAP_THRESHOLD, 64 * 1024);
-  std::ifstream file(input, std::ios::binary | std::ios::ate);
-  Bytes data(static_cast<std::size_t>(file.tellg()));
-  file.seekg(0);
-  file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  ASSERT_TRUE(file.good());
+  const Bytes data = byName ? Bytes() : readWhole(input);
   // From the present size, not the peak: whatever came before can only make the rise look larger.
   const long before = virtualKiB("VmSize");
+  bool read = false;
   {
     TBitmap32 bitmap;
     try {
-      (void)loadPngStream(bitmap, data);
+      read = byName ? loadImageFile(input, bitmap) : loadPngStream(bitmap, data);
     } catch (const std::exception&) {
     }
   }
-  std::ofstream(output) << virtualKiB("VmPeak") - before;
+  std::ofstream(output) << virtualKiB("VmPeak") - before << ' ' << read;
 }
 
 // The import's whole bound: 16 MiB plus four times the decoded picture, whatever the file says.
@@ -312,6 +350,146 @@ TEST(PngImport, OversizedAncillaryChunkIsSkipped) {
   TBitmap32 bitmap;
   EXPECT_TRUE(loadPngStream(bitmap, png));
   EXPECT_EQ(bitmap.Width(), 4);
+}
+
+// A small picture carried in a file made large by chunks the import skips.
+struct PaddingCase {
+  std::string name;
+  std::string type;
+  int count = 1;
+  std::size_t bytesEach = 0;
+  bool afterImage = false;  // after IDAT, where the codec reads them at the end
+};
+
+void PrintTo(const PaddingCase& c, std::ostream* out) { *out << c.name; }
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+std::vector<PaddingCase> paddingCases() {
+  return {
+      {"OneLargeText", "tEXt", 1, 64 * kMiB},
+      {"OneLargeUnknownChunk", "ruSt", 1, 64 * kMiB},
+      // Each one small enough for the codec to take in whole, and to keep if it were let.
+      {"ManyTexts", "tEXt", 9, 7 * kMiB},
+      {"ManyInternationalTextsAtTheEnd", "iTXt", 9, 7 * kMiB, true},
+  };
+}
+
+Bytes paddedImage(const PaddingCase& c) {
+  auto chunks = testing::parseChunks(smallImage());
+  // A keyword, its terminator, and for iTXt the flags and empty language and translated keyword.
+  Bytes data(c.bytesEach, 'x');
+  const std::string lead =
+      c.type == "iTXt" ? std::string("pad\0\0\0\0\0", 8) : std::string("pad\0", 4);
+  std::copy(lead.begin(), lead.end(), data.begin());
+  const auto at = c.afterImage ? chunks.end() - 1 : chunks.begin() + 1;
+  chunks.insert(at, static_cast<std::size_t>(c.count), Chunk{c.type, data});
+  return assemblePng(chunks);
+}
+
+class PaddedPng : public ::testing::TestWithParam<PaddingCase> {};
+
+TEST_P(PaddedPng, ImportsItsPictureAndCostsNoMoreThanThePicture) {
+  const testing::TempDir dir;
+  const auto path = dir / "padded.png";
+  testing::writeFile(path, paddedImage(GetParam()));
+  ASSERT_GT(std::filesystem::file_size(path), 60 * kMiB);
+
+  TBitmap32 bitmap;
+  ASSERT_TRUE(loadImageFile(path.string(), bitmap));
+  ASSERT_EQ(bitmap.Width(), 4);
+  ASSERT_EQ(bitmap.Height(), 4);
+  // smallImage's samples are 0, 5, 10, ... in red, green, blue order.
+  for (int k = 0; k < 16; ++k) {
+    const auto red = static_cast<std::uint8_t>(15 * k);
+    EXPECT_EQ(bitmap.FBits()[k], PackColor32(red, red + 5, red + 10, 255)) << k;
+  }
+
+  if (kSanitized) GTEST_SKIP() << "the sanitizer's own reservations hide the peak";
+  const Measured measured = measureImport(path, /*fromFile=*/true);
+  std::cout << "[ memory ] " << GetParam().name << ": address space peak +" << measured.riseKiB
+            << " KiB for a " << std::filesystem::file_size(path) / 1024 << " KiB file\n";
+  EXPECT_TRUE(measured.read);
+  EXPECT_GE(measured.riseKiB, 0);
+  // The picture is 64 bytes: the fixed allowance is the whole bound.
+  EXPECT_LT(measured.riseKiB, kFixedAllowanceKiB);
+}
+
+INSTANTIATE_TEST_SUITE_P(PngImport, PaddedPng, ::testing::ValuesIn(paddingCases()),
+                         [](const auto& info) { return info.param.name; });
+
+// The editor imports by file name, reading the file as the decoder goes; every file must come in
+// exactly as it does from the same bytes held in memory.
+std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+const std::filesystem::path kPngSuite = std::filesystem::path(TESS_TESTDATA_DIR) / "pngsuite";
+const std::filesystem::path kCorpus = std::filesystem::path(TESS_SOURCE_DIR) / "fuzz" / "corpus";
+
+TEST(PngImport, ByNameMatchesFromMemoryForEveryKnownFile) {
+  std::vector<std::filesystem::path> files = filesIn(kPngSuite);
+  const auto corpus = filesIn(kCorpus / "png");
+  const auto regressions =
+      filesIn(std::filesystem::path(TESS_SOURCE_DIR) / "fuzz" / "regressions" / "png");
+  files.insert(files.end(), corpus.begin(), corpus.end());
+  files.insert(files.end(), regressions.begin(), regressions.end());
+  ASSERT_GT(files.size(), 150u);
+  int read = 0;
+  for (const auto& file : files) {
+    if (file.extension() != ".png") continue;
+    TBitmap32 fromMemory = patterned();
+    bool memoryRead = false;
+    try {
+      memoryRead = loadPngStream(fromMemory, testing::readFile(file));
+    } catch (const std::exception&) {
+    }
+    TBitmap32 byName = patterned();
+    const bool nameRead = loadImageFile(file.string(), byName);
+    ASSERT_EQ(nameRead, memoryRead) << file;
+    read += nameRead ? 1 : 0;
+    ASSERT_EQ(byName.Width(), fromMemory.Width()) << file;
+    ASSERT_EQ(byName.Height(), fromMemory.Height()) << file;
+    EXPECT_EQ(byName.DrawMode, dmBlend) << file;
+    EXPECT_TRUE(
+        std::equal(byName.FBits(), byName.FBits() + byName.pixelCount(), fromMemory.FBits()))
+        << file;
+  }
+  EXPECT_GT(read, 150);
+}
+
+TEST(BmpImport, EveryCorpusFileReadsOrFailsCleanly) {
+  const auto files = filesIn(kCorpus / "bmp");
+  ASSERT_GT(files.size(), 50u);
+  for (const auto& file : files) {
+    const Bytes bytes = testing::readFile(file);
+    TBitmap32 fromMemory;
+    bool memoryRead = true;
+    try {
+      loadBmpBytes(fromMemory, bytes);
+      keyOutMagenta(fromMemory);
+    } catch (const std::runtime_error&) {
+      memoryRead = false;
+    }
+    TBitmap32 byName;
+    bool nameRead = false;
+    try {
+      nameRead = loadImageFile(file.string(), byName);
+    } catch (const std::runtime_error&) {
+    }
+    ASSERT_EQ(nameRead, memoryRead) << file;
+    if (!nameRead) continue;
+    ASSERT_EQ(byName.Width(), fromMemory.Width()) << file;
+    ASSERT_EQ(byName.Height(), fromMemory.Height()) << file;
+    EXPECT_TRUE(
+        std::equal(byName.FBits(), byName.FBits() + byName.pixelCount(), fromMemory.FBits()))
+        << file;
+  }
 }
 
 TEST(PngImport, BytesAfterTheEndAreIgnored) {
