@@ -391,7 +391,7 @@ void TfrmFileDialog::resetProgress() {
 
 void TfrmFileDialog::showProgress(std::int32_t id) {
   pbSpr->setValue(std::clamp(id, 0, std::max(FTotal, 1)));
-  FSinceShown.start();
+  FShownAt = clockMs();
 }
 
 void TfrmFileDialog::onSpriteLoad(std::int32_t id, std::int32_t count) {
@@ -403,8 +403,8 @@ void TfrmFileDialog::onSpriteLoad(std::int32_t id, std::int32_t count) {
   }
   // Redrawing the bar for every sprite would cost more than reading it; it is redrawn when a
   // noticeable share of the run has passed and enough time has gone by, and always at the end.
-  if (id == count || (id >= FNextCheck &&
-                      (!FSinceShown.isValid() || FSinceShown.hasExpired(kRepaintIntervalMs)))) {
+  if (id == count ||
+      (id >= FNextCheck && (!FShownAt || clockMs() - *FShownAt >= kRepaintIntervalMs))) {
     showProgress(id);
   }
   if (id >= FNextCheck) FNextCheck = std::int64_t{id} + FCheckStep;

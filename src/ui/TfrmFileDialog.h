@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +70,14 @@ class TfrmFileDialog : public TChildWindow {
   TFileDialogSetup OpenDialog;
   TFileDialogSetup SaveDialog;
 
+  // Milliseconds on a steady clock; the bar's redraws during a run are spaced by it. Tests put
+  // a clock of their own here.
+  std::function<std::int64_t()> clockMs = [] {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::int64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+  };
+
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormClose
 
@@ -100,7 +109,7 @@ class TfrmFileDialog : public TChildWindow {
   std::int32_t FTotal = 0;
   std::int64_t FNextCheck = 0;
   std::int32_t FCheckStep = 1;
-  QElapsedTimer FSinceShown;
+  std::optional<std::int64_t> FShownAt;  // clockMs() at the last redraw of the run
 };
 
 }  // namespace tess

@@ -772,6 +772,27 @@ void FileDialogTest::progressAndAnimationFollowTheRun() {
   QCOMPARE(d->pbSpr->value(), 3000);
   QCOMPARE(d->pbSpr->text(), QStringLiteral("100%"));
 
+  // The bar moves during the run, redrawn a few times a second of the run's own time: with a
+  // clock that advances 2 ms per sprite, the 6 s run is shown about every 200 ms, and never
+  // twice within that time except for its end.
+  std::int64_t now = 0;
+  d->clockMs = [&] { return now; };
+  std::vector<std::pair<std::int64_t, int>> shown;  // (time, value) at each change of the bar
+  const QMetaObject::Connection watch = connect(d->pbSpr, &QProgressBar::valueChanged,
+                                                [&](int value) { shown.emplace_back(now, value); });
+  probe.action = [&](std::int32_t, std::int32_t) { now += 2; };
+  d->edtSpr->setText(f.path("anim.spr"));
+  d->cmbVersion->setCurrentIndex(2);
+  execute(d);
+  disconnect(watch);
+  QVERIFY(f.host.messages.empty());
+  QVERIFY2(shown.size() >= 25 && shown.size() <= 33, qPrintable(QString::number(shown.size())));
+  QCOMPARE(shown.back().second, 3000);
+  for (std::size_t k = 1; k < shown.size(); ++k) {
+    QVERIFY(shown[k].second > shown[k - 1].second);
+    if (shown[k].second != 3000) QVERIFY(shown[k].first - shown[k - 1].first >= 200);
+  }
+
   // Every mode switch sets the parts complete back to 0 and keeps the total.
   d->enterInOpenMode();
   QCOMPARE(d->pbSpr->value(), 0);
