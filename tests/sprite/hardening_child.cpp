@@ -8,13 +8,17 @@
 //   zygote <target> <count> <seed>
 //       Builds the sprites once; then, for every byte read from stdin, forks a saver that writes
 //       'R' and its process id (4 bytes, native order), 'E' when the last sprite is encoded,
-//       and saves as above. For the byte 'H' a saver whose save succeeded then writes 'D' and
-//       stops itself, to be killed; for the byte 'W' the saver writes 'W' and stops itself at
-//       the moment its whole, flushed temporary file is about to replace the target; for the
-//       byte 'M' it writes 'M' and stops itself once half the sprites are encoded. The zygote reaps
-//       each saver and writes 'K' when it was killed, 'S' when it saved and 'F' when the save
-//       failed. Ends at the end of its input. A fork costs far less than building the sprites
-//       again, so the kill test can kill many saves.
+//       and saves as above. The byte 'G' leaves the saver alone; each of the others has it write
+//       a mark and stop itself, to be killed there:
+//         'M'        'M' once half the sprites are encoded;
+//         'B<n>\n'   'I' inside the write of the temporary file, once it holds exactly <n>
+//                    bytes (decimal, fewer than the whole file);
+//         'W'        'W' when the whole, flushed temporary file is about to replace the target;
+//         'P'        'P' as soon as it has replaced the target;
+//         'H'        'D' once the save has returned success.
+//       The zygote reaps each saver and writes 'K' when it was killed, 'S' when it saved and
+//       'F' when the save failed. Ends at the end of its input. A fork costs far less than
+//       building the sprites again, so the kill test can kill many saves.
 //   limited <target> <count> <seed> <max file bytes> ignore|default
 //       The same save under RLIMIT_FSIZE, with SIGXFSZ ignored or left at its default. Exit 0
 //       when the save returned false as it must, 2 when it claimed success, 4 when a SIGXFSZ is
@@ -27,10 +31,14 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -48,8 +56,13 @@ namespace {
 
 using tess::testing::FakeHost;
 
-// Set in a saver that is to stop just before its temporary file replaces the target.
+// Set in a saver that is to stop just before, or just after, its temporary file replaces the
+// target.
 bool stopBeforeReplacing = false;
+bool stopAfterReplacing = false;
+// In a saver that is to stop inside the write of its temporary file: how many bytes that file
+// holds when it stops; -1 otherwise.
+long long stopInsideTheWriteAt = -1;
 
 void say(char what) {
   // Unbuffered, so the parent sees it at once.
@@ -77,6 +90,18 @@ int save(const std::string& target, std::int32_t count, std::uint32_t seed) {
   return file.save(target, tess::testing::kNewSignature, true) ? 0 : 1;
 }
 
+// The decimal number up to a newline on stdin.
+bool readCount(long long& count) {
+  count = 0;
+  char digit = 0;
+  while (::read(STDIN_FILENO, &digit, 1) == 1) {
+    if (digit == '\n') return true;
+    if (digit < '0' || digit > '9') return false;
+    count = count * 10 + (digit - '0');
+  }
+  return false;
+}
+
 int zygote(const std::string& target, std::int32_t count, std::uint32_t seed) {
   FakeHost host;
   tess::TSpriteFile file(host);
@@ -87,13 +112,16 @@ int zygote(const std::string& target, std::int32_t count, std::uint32_t seed) {
   char command = 0;
   while (::read(STDIN_FILENO, &command, 1) == 1) {
     const bool holdAfterSave = command == 'H';
-    const bool stopBeforeReplace = command == 'W';
+    long long insideTheWriteAt = -1;
+    if (command == 'B' && !readCount(insideTheWriteAt)) return 3;
     const pid_t saver = ::fork();
     if (saver < 0) return 3;
     if (saver == 0) {
       // A saver never outlives the zygote, even when the test runner kills the zygote.
       ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-      stopBeforeReplacing = stopBeforeReplace;
+      stopBeforeReplacing = command == 'W';
+      stopAfterReplacing = command == 'P';
+      stopInsideTheWriteAt = insideTheWriteAt;
       encoded.stopHalfway = command == 'M';
       const pid_t self = ::getpid();
       say('R');
@@ -172,16 +200,58 @@ int measure(const std::string& kind, const std::string& path) {
 
 }  // namespace
 
-// The save replaces its target with one rename, the last step of the write. This program's own
-// rename stands in front of the C library's, so that the kill test can stop a saver exactly
-// there: with the new file whole on the disk under its temporary name and the old one still in
-// place.
+// The save writes its temporary file and then replaces its target with one rename. This
+// program's own write and rename stand in front of the C library's, so that the kill test can
+// stop a saver at the very moment it aims at: partway through the write of the temporary file,
+// with that file whole but not yet in place, or just after it took the target's place.
 extern "C" int rename(const char* from, const char* to) noexcept {
   if (stopBeforeReplacing) {
     say('W');
     ::raise(SIGSTOP);
   }
-  return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
+  const int result = ::renameat(AT_FDCWD, from, AT_FDCWD, to);
+  if (stopAfterReplacing && result == 0) {
+    say('P');
+    ::raise(SIGSTOP);
+  }
+  return result;
+}
+
+namespace {
+
+ssize_t writeThrough(int fd, const void* data, std::size_t size) noexcept {
+  iovec whole{const_cast<void*>(data), size};
+  return ::writev(fd, &whole, 1);
+}
+
+// Only a regular file is the save's: the marks go to a pipe.
+bool isRegularFile(int fd) noexcept {
+  struct stat info {};
+  return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+// The first write to a regular file puts only the first stopInsideTheWriteAt bytes there and
+// stops; had the saver gone on, the writer would have written the rest as it does after any
+// short write.
+extern "C" ssize_t write(int fd, const void* data, std::size_t size) {
+  if (stopInsideTheWriteAt < 0 || size == 0 || !isRegularFile(fd)) {
+    return writeThrough(fd, data, size);
+  }
+  const auto part =
+      static_cast<std::size_t>(std::min(stopInsideTheWriteAt, static_cast<long long>(size)));
+  stopInsideTheWriteAt = -1;
+  std::size_t done = 0;
+  while (done < part) {
+    const ssize_t written = writeThrough(fd, static_cast<const char*>(data) + done, part - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) std::_Exit(6);
+    done += static_cast<std::size_t>(written);
+  }
+  say('I');
+  ::raise(SIGSTOP);
+  return part > 0 ? static_cast<ssize_t>(part) : writeThrough(fd, data, size);
 }
 
 int main(int argc, char** argv) {

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <thread>
@@ -91,22 +92,30 @@ SaveTiming saveOnceCompletely(const std::string& target, std::int32_t count) {
           std::chrono::duration_cast<std::chrono::microseconds>(finished - encoded)};
 }
 
-// Where in a save a kill is aimed. The saver is stopped at that point, so the kill lands
-// exactly there however fast or slow the machine is.
-enum class KillPoint {
-  Encoding,         // halfway through the encoding of the sprites
-  Writing,          // once the temporary file holds at least a chosen number of bytes
-  BeforeReplacing,  // with the temporary file whole, just before it replaces the target
-  Replaced,         // once the new file has taken the target's place
-  AfterTheSave,     // once the save has returned success
-};
-constexpr int kKillPoints = 5;
+// Where in a save a kill is aimed. The saver stops itself there, says so, and is killed while
+// it is stopped, so the kill lands exactly there however fast or slow the machine is.
+struct KillPoint {
+  // What the temporary file must hold when the saver stops there.
+  enum class Temporary { Anything, PartOfTheNewFile, TheWholeNewFile };
 
-// The inode of `path`, or 0 when it does not exist.
-ino_t inodeOf(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
-}
+  const char* name;
+  char command;  // what the zygote is told for such a save
+  char mark;     // what the saver says once it has stopped there
+  bool newFile;  // whether the target must be the new file after the kill
+  Temporary temporary;
+};
+constexpr char kStopInsideTheWrite = 'B';
+const KillPoint kKillPoints[] = {
+    {"halfway through the encoding", 'M', 'M', false, KillPoint::Temporary::Anything},
+    {"inside the write of the temporary file", kStopInsideTheWrite, 'I', false,
+     KillPoint::Temporary::PartOfTheNewFile},
+    {"with the temporary file whole, just before it replaces the target", 'W', 'W', false,
+     KillPoint::Temporary::TheWholeNewFile},
+    {"just after the new file took the target's place", 'P', 'P', true,
+     KillPoint::Temporary::Anything},
+    {"once the save has returned success", 'H', 'D', true, KillPoint::Temporary::Anything},
+};
+constexpr int kKillPointCount = static_cast<int>(std::size(kKillPoints));
 
 // The size of the temporary file beside `target` in `dir`, or -1 when there is none.
 std::intmax_t temporarySize(const testing::MemoryTempDir& dir, const std::string& target) {
@@ -136,82 +145,70 @@ bool waitUntilStopped(pid_t pid) {
   return false;
 }
 
+// How a save aimed at a kill point went.
+struct KilledSave {
+  std::string said;                   // what the saver said up to its stop, after its process id
+  bool stopped = false;               // it stopped at the point, after the mark of that point
+  std::intmax_t temporaryBytes = -1;  // what its temporary file held then; -1: there was none
+  char report = '\0';                 // the zygote's report: 'K' when the kill ended the saver
+};
+
 // Drives the zygote: one save per call, left to finish or stopped at a kill point and killed.
 class Saver {
  public:
   Saver(const std::string& target, const testing::MemoryTempDir& dir, const std::string& name)
       : FZygote({TESS_HARDENING_CHILD, "zygote", target, std::to_string(kNewCount),
                  std::to_string(kNewSeed)}),
-        FTarget(target),
         FDir(dir),
         FName(name) {}
 
   // A save left alone: the zygote's report, 'S' when it saved.
   char saveWhole() {
     FZygote.writeByte('G');
-    if (FZygote.readByte(60000) != 'R' ||
-        FZygote.readBytes(sizeof(pid_t), 60000).size() != sizeof(pid_t)) {
-      return '\0';
-    }
+    if (!startedSaver()) return '\0';
     char report = FZygote.readByte(60000);
     while (report == 'E') report = FZygote.readByte(60000);
     return report;
   }
 
-  // A save stopped at `point` (for Writing: once the temporary holds `bytes`) and killed there.
-  // Returns the zygote's report, 'K' when the kill ended it, and tells whether the temporary
-  // file was there when the saver stopped.
-  char killAt(KillPoint point, std::intmax_t bytes, bool& temporaryAtStop) {
-    const ino_t before = inodeOf(FTarget);
-    FZygote.writeByte(point == KillPoint::AfterTheSave      ? 'H'
-                      : point == KillPoint::BeforeReplacing ? 'W'
-                      : point == KillPoint::Encoding        ? 'M'
-                                                            : 'G');
-    if (FZygote.readByte(60000) != 'R') return '\0';
-    const std::string pidBytes = FZygote.readBytes(sizeof(pid_t), 60000);
-    if (pidBytes.size() != sizeof(pid_t)) return '\0';
-    pid_t saver = 0;
-    std::memcpy(&saver, pidBytes.data(), sizeof saver);
-
-    char report = '\0';
-    if (point == KillPoint::Encoding || point == KillPoint::AfterTheSave ||
-        point == KillPoint::BeforeReplacing) {
-      // The saver's own mark (after 'E' for the last two); it stops itself right after it.
-      const char mark = point == KillPoint::Encoding       ? 'M'
-                        : point == KillPoint::AfterTheSave ? 'D'
-                                                           : 'W';
-      report = FZygote.readByte(60000);
-      if (report == 'E') report = FZygote.readByte(60000);
-      if (report != mark || !waitUntilStopped(saver)) return report;
-    } else {
-      if (FZygote.readByte(60000) != 'E') return '\0';
-      const auto giveUp = Clock::now() + std::chrono::seconds(60);
-      while (Clock::now() < giveUp) {
-        if (inodeOf(FTarget) != before) break;
-        if (point == KillPoint::Writing && temporarySize(FDir, FName) >= bytes) break;
-        std::this_thread::yield();
-      }
-      ::kill(saver, SIGSTOP);
-      // A saver that finished before the stop is reported as saved, not killed.
-      if (!waitUntilStopped(saver)) return readReport();
+  // A save stopped at `point` and killed there; `bytes` is what the temporary file is to hold
+  // when the stop is inside the write.
+  KilledSave killAt(const KillPoint& point, std::intmax_t bytes) {
+    KilledSave result;
+    FZygote.writeByte(point.command);
+    if (point.command == kStopInsideTheWrite) {
+      for (const char digit : std::to_string(bytes)) FZygote.writeByte(digit);
+      FZygote.writeByte('\n');
     }
-    temporaryAtStop = temporarySize(FDir, FName) >= 0;
+    const pid_t saver = startedSaver();
+    if (saver == 0) return result;
+    // The encoding ends with 'E', before the mark of any later point.
+    do {
+      result.said += FZygote.readByte(60000);
+    } while (result.said.back() == 'E');
+    if (result.said.back() != point.mark) {
+      result.report = result.said.back();
+      return result;
+    }
+    result.stopped = waitUntilStopped(saver);
+    if (result.stopped) result.temporaryBytes = temporarySize(FDir, FName);
     ::kill(saver, SIGKILL);
-    return readReport();
+    result.report = FZygote.readByte(60000);
+    return result;
   }
 
  private:
-  // The zygote's report on the saver, past the marks that came before it.
-  char readReport() {
-    char report = FZygote.readByte(60000);
-    while (report == 'E' || report == 'D' || report == 'W' || report == 'M') {
-      report = FZygote.readByte(60000);
-    }
-    return report;
+  // Reads the new saver's 'R' and process id; 0 when they do not come.
+  pid_t startedSaver() {
+    if (FZygote.readByte(60000) != 'R') return 0;
+    const std::string pidBytes = FZygote.readBytes(sizeof(pid_t), 60000);
+    if (pidBytes.size() != sizeof(pid_t)) return 0;
+    pid_t saver = 0;
+    std::memcpy(&saver, pidBytes.data(), sizeof saver);
+    return saver;
   }
 
   ChildProcess FZygote;
-  std::string FTarget;
   const testing::MemoryTempDir& FDir;
   std::string FName;
 };
@@ -238,44 +235,50 @@ TEST(CrashSafeSave, AKilledSaveLeavesTheOldFileOrTheNewOneAndNothingInTheWay) {
   int kills = 0;
   int keptOld = 0;
   int becameNew = 0;
-  int finishedFirst = 0;
   int leftTemporary = 0;
+  int expectedOld = 0;
+  int insideTheWrite = 0;
   for (int round = 0; round < kKillRounds; ++round) {
-    const auto point = static_cast<KillPoint>(round % kKillPoints);
+    const KillPoint& point = kKillPoints[round % kKillPointCount];
+    // Anything from nothing to all but the last byte of the new file.
     const auto bytes = std::uniform_int_distribution<std::intmax_t>(
-        0, static_cast<std::intmax_t>(newBytes.size()))(random);
-    SCOPED_TRACE(::testing::Message() << "round " << round << ", kill point "
-                                      << static_cast<int>(point) << ", " << bytes << " bytes");
-    bool temporaryAtStop = false;
-    const char report = saver.killAt(point, bytes, temporaryAtStop);
-    ASSERT_TRUE(report == 'K' || report == 'S') << "the zygote reported '" << report << "'";
-    if (report == 'K') {
-      ++kills;
-    } else {
-      ++finishedFirst;
-    }
+        0, static_cast<std::intmax_t>(newBytes.size()) - 1)(random);
+    SCOPED_TRACE(::testing::Message() << "round " << round << ", killed " << point.name << " ("
+                                      << bytes << " bytes into the write)");
+    const KilledSave killed = saver.killAt(point, bytes);
+    ASSERT_TRUE(killed.stopped) << "the saver said \"" << killed.said << "\" and then '"
+                                << killed.report << "'";
+    ASSERT_EQ(killed.report, 'K') << "the saver was not ended by the kill";
+    ++kills;
 
     const auto onDisk = readBytes(targetPath);
-    if (onDisk == oldBytes) {
-      ++keptOld;
-    } else {
-      ASSERT_EQ(onDisk, newBytes) << "the file is neither old nor new";
-      ++becameNew;
-    }
-    // Until the new file has taken its place the target is the old file, and once the save has
-    // returned it is the new one.
-    if (report == 'K') {
-      if (point == KillPoint::Encoding || point == KillPoint::BeforeReplacing || temporaryAtStop) {
-        EXPECT_TRUE(onDisk == oldBytes) << "the target changed before the new file was whole";
-      }
-      if (point == KillPoint::Replaced || point == KillPoint::AfterTheSave) {
-        EXPECT_TRUE(onDisk == newBytes) << "the new file did not stay in place";
-      }
-    }
+    ASSERT_TRUE(onDisk == oldBytes || onDisk == newBytes) << "the file is neither old nor new";
+    if (onDisk == oldBytes) ++keptOld;
+    if (onDisk == newBytes) ++becameNew;
+    if (!point.newFile) ++expectedOld;
+    // Until the new file has taken its place the target is the old file, and from then on it is
+    // the new one.
+    EXPECT_TRUE(onDisk == (point.newFile ? newBytes : oldBytes))
+        << "the target is the " << (point.newFile ? "old" : "new") << " file";
+
     const auto left = temporariesIn(dir, target);
-    if (!left.empty()) ++leftTemporary;
     // At most the temporary of this very kill: the save before it swept the earlier ones.
     ASSERT_LE(left.size(), 1u);
+    if (!left.empty()) ++leftTemporary;
+    if (point.temporary != KillPoint::Temporary::Anything) {
+      // The kill landed where it was aimed: the temporary file held part of the new file, or
+      // all of it, and that is what it was left with.
+      const bool part = point.temporary == KillPoint::Temporary::PartOfTheNewFile;
+      const auto held = part ? static_cast<std::size_t>(bytes) : newBytes.size();
+      EXPECT_EQ(killed.temporaryBytes, static_cast<std::intmax_t>(held));
+      ASSERT_EQ(left.size(), 1u) << "the killed save left no temporary file";
+      const auto temporary = readBytes(dir.file(left.front()));
+      EXPECT_TRUE(temporary.size() == held &&
+                  std::equal(temporary.begin(), temporary.end(), newBytes.begin()))
+          << "the temporary file holds " << temporary.size() << " bytes, not the first " << held
+          << " of the new file";
+      if (part) ++insideTheWrite;
+    }
 
     // The next save succeeds, puts the old file back, and clears away what the kill left.
     ASSERT_TRUE(oldFile.save(targetPath, testing::kOldSignature, false));
@@ -284,17 +287,22 @@ TEST(CrashSafeSave, AKilledSaveLeavesTheOldFileOrTheNewOneAndNothingInTheWay) {
   }
 
   std::cout << "[ kill test ] " << kills << " kills: old file kept " << keptOld
-            << ", new file complete " << becameNew << "; saves that finished before their kill "
-            << finishedFirst << "; kills that left a temporary file " << leftTemporary
-            << " (each swept by the next save); new file " << newBytes.size() << " bytes\n";
+            << ", new file complete " << becameNew << "; kills that left a temporary file "
+            << leftTemporary << " (each swept by the next save), " << insideTheWrite
+            << " of them inside the write; new file " << newBytes.size() << " bytes\n";
   RecordProperty("kills", kills);
   RecordProperty("old", keptOld);
   RecordProperty("new", becameNew);
-  // The kills before and inside the write left the old file, those after it the new one, and
-  // those just before the replacing left a whole temporary behind, swept by the next save.
-  EXPECT_GE(keptOld, kKillRounds / kKillPoints * 2);
-  EXPECT_GE(becameNew, kKillRounds / kKillPoints);
-  EXPECT_GE(leftTemporary, kKillRounds / kKillPoints);
+  // Every save was killed where it was aimed: some kills left the old file, some the new one,
+  // and those inside the write and just before the replacing left a temporary file behind, swept
+  // by the next save.
+  EXPECT_EQ(kills, kKillRounds);
+  EXPECT_EQ(keptOld, expectedOld);
+  EXPECT_EQ(becameNew, kKillRounds - expectedOld);
+  EXPECT_GT(keptOld, 0);
+  EXPECT_GT(becameNew, 0);
+  EXPECT_GE(insideTheWrite, kKillRounds / kKillPointCount);
+  EXPECT_GE(leftTemporary, 2 * (kKillRounds / kKillPointCount));
 
   // And a save that is left alone over the old file still writes the new file exactly.
   ASSERT_EQ(saver.saveWhole(), 'S');
