@@ -147,7 +147,7 @@ void TBulkCommands::ExportSheet1Click() {
   const std::optional<int> columns = FMain.chooser().number(
       QStringLiteral("Export as sprite sheet"), QStringLiteral("Columns:"), suggested, 1,
       static_cast<int>(std::min<std::size_t>(sprites.size(), 1024)), &FMain);
-  if (!columns) return;
+  if (!columns || !FCommands.stillEditable()) return;
   FSheetSaveDialog.owner = &FMain;
   const QString path = FMain.chooser().saveFile(FSheetSaveDialog);
   if (path.isEmpty() || !FCommands.stillEditable()) return;

@@ -71,6 +71,16 @@ QString ScriptedChooser::folder(const QString& prompt, QWidget* owner) {
   return answer;
 }
 
+std::optional<int> ScriptedChooser::number(const QString& title, const QString& label, int value,
+                                           int minimum, int maximum, QWidget* owner) {
+  TFileDialogSetup setup;
+  setup.title = title;
+  setup.owner = owner;
+  calls.push_back({Kind::Number, setup, label});
+  if (whileOpen) whileOpen(calls.back());
+  return IFileChooser::number(title, label, value, minimum, maximum, owner);
+}
+
 std::vector<TestVersion> defaultTestVersions() {
   return {{"7.6", 0x439D5A33u, false}, {"10.98", 0x57BBD603u, true}};
 }

@@ -35,6 +35,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,11 +87,12 @@ class TestHost : public QtHost {
 // the setup (the first file for openFiles) and, when the answer gives one, the filter index.
 class ScriptedChooser : public IFileChooser {
  public:
-  enum class Kind { Open, Save, Folder };
+  enum class Kind { Open, Save, Folder, Number };
   struct Call {
     Kind kind;
-    TFileDialogSetup setup;  // as the program handed it over, before the answer
-    QString prompt;          // Folder only
+    TFileDialogSetup setup;  // as the program handed it over, before the answer; for Number
+                             // only the title and the owner
+    QString prompt;          // Folder and Number only
   };
   struct OpenAnswer {
     QStringList files;    // empty: cancelled
@@ -112,6 +114,9 @@ class ScriptedChooser : public IFileChooser {
   QStringList openFiles(TFileDialogSetup& setup) override;
   QString saveFile(TFileDialogSetup& setup) override;
   QString folder(const QString& prompt, QWidget* owner) override;
+  // Always the value offered, as a chooser without such a dialog answers.
+  std::optional<int> number(const QString& title, const QString& label, int value, int minimum,
+                            int maximum, QWidget* owner) override;
 };
 
 // A version of the test catalog.
