@@ -78,7 +78,11 @@ std::optional<int> ScriptedChooser::number(const QString& title, const QString& 
   setup.owner = owner;
   calls.push_back({Kind::Number, setup, label});
   if (whileOpen) whileOpen(calls.back());
-  return IFileChooser::number(title, label, value, minimum, maximum, owner);
+  if (numberAnswers.empty())
+    return IFileChooser::number(title, label, value, minimum, maximum, owner);
+  const std::optional<int> answer = numberAnswers.front();
+  numberAnswers.pop_front();
+  return answer;
 }
 
 std::vector<TestVersion> defaultTestVersions() {

@@ -110,6 +110,8 @@ class ScriptedChooser : public IFileChooser {
   std::deque<OpenAnswer> openAnswers;
   std::deque<SaveAnswer> saveAnswers;
   std::deque<QString> folderAnswers;  // empty string: cancelled
+  // Answers of the number dialog (nullopt: cancelled); with none left it takes the value offered.
+  std::deque<std::optional<int>> numberAnswers;
 
   QStringList openFiles(TFileDialogSetup& setup) override;
   QString saveFile(TFileDialogSetup& setup) override;

@@ -106,6 +106,23 @@ void dropOn(QWidget* target, const QStringList& files) {
   QApplication::sendEvent(target, &drop);
 }
 
+// Records the titles of the windows that show while it lives.
+class ShowWatcher : public QObject {
+ public:
+  ShowWatcher() { qApp->installEventFilter(this); }
+  ~ShowWatcher() override { qApp->removeEventFilter(this); }
+  QStringList titles;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->isWindow())
+        titles << widget->windowTitle();
+    }
+    return false;
+  }
+};
+
 }  // namespace
 
 class BulkTest : public QObject {
@@ -150,17 +167,42 @@ class BulkTest : public QObject {
     QVERIFY(!f.main->history().canUndo());
   }
 
+  void importSheetOfAnotherSize_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("40x32") << QSize(40, 32);
+    QTest::newRow("32x40") << QSize(32, 40);
+    QTest::newRow("16x16") << QSize(16, 16);
+    QTest::newRow("96x31") << QSize(96, 31);
+  }
   void importSheetOfAnotherSize() {
+    QFETCH(QSize, size);
     EditorFixture f;
     QVERIFY(f.openTestFile(4));
     TBitmap32 odd;
-    odd.SetSizeAndFill(40, 32, 0xFF123456u);
+    odd.SetSizeAndFill(size.width(), size.height(), 0xFF123456u);
     f.chooser.openAnswers.push_back({{writePng(f, "odd.png", odd)}});
     f.main->ImportSheet1Click();
     QCOMPARE(f.host.messages.size(), std::size_t{1});
-    QVERIFY(QString::fromStdString(f.host.lastText()).contains(QStringLiteral("40x32")));
+    const QString named = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+    QVERIFY(QString::fromStdString(f.host.lastText()).contains(named));
     QCOMPARE(f.host.last()->caption, std::string("Error!"));
     QCOMPARE(spriteCount(f), std::size_t{4});
+    QVERIFY(!f.main->history().canUndo());
+  }
+
+  // A sheet that takes more than a moment shows its progress while it is cut.
+  void importSheetShowsItsProgress() {
+    EditorFixture f;
+    QVERIFY(f.openTestFile(4));
+    f.main->progressDelayMs = 0;
+    ShowWatcher shown;
+    f.chooser.openAnswers.push_back({{writePng(f, "tall.png", sheetOf(4, 64))}});
+    f.main->ImportSheet1Click();
+    QVERIFY(f.host.messages.empty());
+    QCOMPARE(spriteCount(f), std::size_t{4 + 4 * 64});
+    QVERIFY(shown.titles.contains(QStringLiteral("Import sprite sheet")));
+    QVERIFY(!f.main->findChild<QProgressDialog*>() ||
+            !f.main->findChild<QProgressDialog*>()->isVisible());
   }
 
   // Add asks once per command whether to cut an image of whole tiles larger than a sprite.
@@ -315,6 +357,36 @@ class BulkTest : public QObject {
     QVERIFY(f.main->getSelectedItems().empty());
     QTest::keyClick(list, Qt::Key_Slash, Qt::ControlModifier);
     QCOMPARE(f.main->getSelectedItems().size(), std::size_t{7});
+  }
+
+  // The number of columns chosen, and the save dialog asks before it replaces a file.
+  void exportSheetInTheColumnsChosen() {
+    EditorFixture f;
+    QVERIFY(f.openTestFile(6));  // 5 is empty
+    f.main->SpriteListBox->selectAll();
+    const QString out = f.path("wide.png");
+    f.chooser.numberAnswers.push_back(4);
+    f.chooser.saveAnswers.push_back({out});
+    f.main->ExportSheet1Click();
+    QVERIFY(f.host.messages.empty());
+    QCOMPARE(f.chooser.calls.front().kind, tess::testing::ScriptedChooser::Kind::Number);
+    QVERIFY(f.chooser.calls.back().setup.confirmOverwrite);
+    TBitmap32 sheet;
+    QVERIFY(tess::loadPngFile(sheet, out.toStdString()));
+    QCOMPARE(sheet.Width(), 4 * 32);
+    QCOMPARE(sheet.Height(), 2 * 32);
+    // The empty sprite 5 starts the second row, sprite 6 follows it.
+    const TColor32* four = f.core.spriteFile.Sprites[3]->bitmap->FBits();
+    const TColor32* six = f.core.spriteFile.Sprites[5]->bitmap->FBits();
+    QCOMPARE(sheet.GetPixel(3 * 32 + 1, 2), four[2 * 32 + 1]);
+    QCOMPARE(tess::AlphaOf(sheet.GetPixel(1, 32 + 2)), std::uint8_t{0});
+    QCOMPARE(sheet.GetPixel(32 + 1, 32 + 2), six[2 * 32 + 1]);
+
+    // Cancelling the columns writes nothing.
+    f.chooser.numberAnswers.push_back(std::nullopt);
+    QVERIFY(QFile::remove(out));
+    f.main->ExportSheet1Click();
+    QVERIFY(!QFile::exists(out));
   }
 
   // The selected sprites in ID order, into one PNG; empty sprites leave transparent cells.
