@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTextStream>
+#include <QWidget>
 #include <cstdio>
 #include <string>
 
@@ -30,6 +32,13 @@ inline bool writeOneVersionConfig(const QDir& folder) {
   if (!ini.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
   QTextStream(&ini) << "[10.98]\nSPRSignature=57BBD603\nsprite32=1\n";
   return true;
+}
+
+// What `widget` shows, painted afresh into an image, as a screen update would paint it.
+inline QImage renderedImage(QWidget* widget) {
+  QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
+  widget->render(&image);
+  return image;
 }
 
 // The main function of a benchmark over the windows: headless unless a platform was chosen.

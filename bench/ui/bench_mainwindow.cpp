@@ -67,10 +67,7 @@ class Editor {
   }
 
   QImage paintViewport() const {
-    QWidget* viewport = main->SpriteListBox->viewport();
-    QImage image(viewport->size(), QImage::Format_ARGB32_Premultiplied);
-    viewport->render(&image);
-    return image;
+    return tess::bench::renderedImage(main->SpriteListBox->viewport());
   }
 
   QTemporaryDir dir;

@@ -89,12 +89,7 @@ class Editor {
     QApplication::processEvents();
   }
 
-  QImage paintViewport() const {
-    QWidget* viewport = sheet().viewport();
-    QImage image(viewport->size(), QImage::Format_ARGB32_Premultiplied);
-    viewport->render(&image);
-    return image;
-  }
+  QImage paintViewport() const { return tess::bench::renderedImage(sheet().viewport()); }
 
   // Scrolls a screenful at a time over [from, to] of the scroll range, painting each; returns the
   // number of screenfuls painted.
