@@ -99,7 +99,7 @@ void TPreviewCanvas::wheelEvent(QWheelEvent* event) {
   event->accept();
 }
 
-TfrmPreview::TfrmPreview(TfrmMain& main) : TChildWindow(main) {
+TfrmPreview::TfrmPreview(TfrmMain& main) : TChildWindow(main), FSpriteFile(main.core().spriteFile) {
   setFont(TfrmMain::windowFont());
   setWindowTitle(QStringLiteral("Preview"));
   setWindowIcon(main.windowIcon());
@@ -154,15 +154,14 @@ TfrmPreview::TfrmPreview(TfrmMain& main) : TChildWindow(main) {
   FLoadWatch = new QTimer(this);
   FLoadWatch->setInterval(100);
   connect(FLoadWatch, &QTimer::timeout, this, [this] {
-    if (!mainWindow().core().spriteFile.isLoading) changed();
+    if (!FSpriteFile.isLoading) changed();
   });
-  main.core().spriteFile.onLoadSprite.push_back(TonLoadSprite(this, &TfrmPreview::loadProgress));
+  FSpriteFile.onLoadSprite.push_back(TonLoadSprite(this, &TfrmPreview::loadProgress));
   refresh();
 }
 
 TfrmPreview::~TfrmPreview() {
-  removeListener(mainWindow().core().spriteFile.onLoadSprite,
-                 TonLoadSprite(this, &TfrmPreview::loadProgress));
+  removeListener(FSpriteFile.onLoadSprite, TonLoadSprite(this, &TfrmPreview::loadProgress));
 }
 
 TSprite* TfrmPreview::sprite() const {
@@ -224,7 +223,7 @@ void TfrmPreview::changed() {
 }
 
 void TfrmPreview::loadProgress(std::int32_t, std::int32_t) {
-  if (FWasLoading || !mainWindow().core().spriteFile.isLoading) return;
+  if (FWasLoading || !FSpriteFile.isLoading) return;
   FWasLoading = true;
   FLoadWatch->start();
   refresh();

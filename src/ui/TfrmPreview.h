@@ -15,6 +15,7 @@ class QTimer;
 namespace tess {
 
 class TSprite;
+class TSpriteFile;
 class TfrmPreview;
 
 // The zoomed picture of the preview: the sprite over the checkerboard, one block of zoom x zoom
@@ -83,6 +84,9 @@ class TfrmPreview : public TChildWindow {
   void loadProgress(std::int32_t id, std::int32_t total);
   void changed();
 
+  // The editor's sprite file, which outlives every window: the main window may be gone already
+  // when this one is destroyed with it.
+  TSpriteFile& FSpriteFile;
   int FZoom = 8;
   QPoint FHovered{-1, -1};
   bool FWasLoading = false;
