@@ -16,6 +16,15 @@ TSelectionChange::Rows rowsOf(const QItemSelection& selection) {
   return rows;
 }
 
+// The pixels the sprites hold.
+std::size_t imageBytes(const std::vector<std::unique_ptr<TSprite>>& sprites) noexcept {
+  std::size_t bytes = 0;
+  for (const auto& sprite : sprites) {
+    if (sprite && sprite->bitmap) bytes += sprite->bitmap->pixelCount() * sizeof(TColor32);
+  }
+  return bytes;
+}
+
 }  // namespace
 
 TSelectionChange::TSelectionChange(QItemSelectionModel* model, const QItemSelection& before,
@@ -66,13 +75,7 @@ TAppendSpritesCommand::TAppendSpritesCommand(TSpriteDocument& document, std::siz
                                              TSelectionChange selection, const char* verb)
     : TEditCommand(document, stepName(verb, count), std::move(selection)), FCount(count) {}
 
-std::size_t TAppendSpritesCommand::heldBytes() const noexcept {
-  std::size_t bytes = 0;
-  for (const auto& sprite : FTaken) {
-    if (sprite && sprite->bitmap) bytes += sprite->bitmap->pixelCount() * sizeof(TColor32);
-  }
-  return bytes;
-}
+std::size_t TAppendSpritesCommand::heldBytes() const noexcept { return imageBytes(FTaken); }
 
 void TAppendSpritesCommand::undoEdit() { FTaken = document().takeLast(FCount); }
 
@@ -85,9 +88,28 @@ TCloneSpritesCommand::TCloneSpritesCommand(TSpriteDocument& document, std::vecto
     : TEditCommand(document, stepName("Clone", sources.size()), std::move(selection)),
       FSources(std::move(sources)) {}
 
-void TCloneSpritesCommand::undoEdit() { (void)document().takeLast(FSources.size()); }
+std::size_t TCloneSpritesCommand::heldBytes() const noexcept {
+  return FSources.capacity() * sizeof(Source) + imageBytes(FTaken);
+}
+
+void TCloneSpritesCommand::release() noexcept {
+  std::vector<Source>().swap(FSources);
+  FTaken.clear();
+}
+
+std::size_t TCloneSpritesCommand::dropCache() noexcept {
+  const std::size_t bytes = imageBytes(FTaken);
+  FTaken.clear();
+  return bytes;
+}
+
+void TCloneSpritesCommand::undoEdit() { FTaken = document().takeLast(FSources.size()); }
 
 void TCloneSpritesCommand::redoEdit() {
+  if (FTaken.size() == FSources.size()) {
+    document().appendSprites(FTaken);
+    return;
+  }
   std::vector<std::unique_ptr<TSprite>> copies;
   copies.reserve(FSources.size());
   for (const Source& source : FSources) {

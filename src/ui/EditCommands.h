@@ -51,6 +51,8 @@ class TEditCommand : public QUndoCommand {
   virtual std::size_t heldBytes() const noexcept = 0;
   // Lets go of what the step keeps; it must never be undone or redone again.
   virtual void release() noexcept = 0;
+  // Lets go of what the step keeps only to be faster, and can do without; returns those bytes.
+  virtual std::size_t dropCache() noexcept { return 0; }
 
  protected:
   virtual void undoEdit() = 0;
@@ -94,8 +96,9 @@ class TCloneSpritesCommand final : public TEditCommand {
   TCloneSpritesCommand(TSpriteDocument& document, std::vector<Source> sources,
                        TSelectionChange selection);
 
-  std::size_t heldBytes() const noexcept override { return FSources.capacity() * sizeof(Source); }
-  void release() noexcept override { std::vector<Source>().swap(FSources); }
+  std::size_t heldBytes() const noexcept override;
+  void release() noexcept override;
+  std::size_t dropCache() noexcept override;
 
  protected:
   void undoEdit() override;
@@ -103,6 +106,9 @@ class TCloneSpritesCommand final : public TEditCommand {
 
  private:
   std::vector<Source> FSources;
+  // The copies an undo took back, while the step stands undone: a redo puts these very sprites
+  // back instead of copying every image again. Done, the step keeps only the IDs.
+  std::vector<std::unique_ptr<TSprite>> FTaken;
 };
 
 // New images for sprites (Replace): each way swaps the images the sprites have with the ones kept.

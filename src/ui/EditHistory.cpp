@@ -68,6 +68,10 @@ std::size_t TEditHistory::heldBytes() const {
 
 void TEditHistory::trim() {
   std::size_t bytes = heldBytes();
+  // What undone steps keep only to redo faster goes before any step that can still be undone.
+  for (int i = FStack->index(); bytes > kKeptBytes && i < FStack->count(); ++i) {
+    bytes -= step(i)->dropCache();
+  }
   while (bytes > kKeptBytes && FStack->index() - FFloor > kKeptSteps) {
     TEditCommand* const oldest = step(FFloor);
     bytes -= oldest->heldBytes();

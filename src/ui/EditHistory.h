@@ -16,7 +16,8 @@ class TEditCommand;
 //
 // The history is bounded: it always keeps the last `kKeptSteps` steps, and once the images its
 // steps keep pass `kKeptBytes`, the oldest steps beyond those are let go of. A step let go of
-// stays on the stack, emptied, below the floor that undo stops at.
+// stays on the stack, emptied, below the floor that undo stops at. Before any of that, undone
+// steps let go of what they keep only to redo faster.
 class TEditHistory : public QObject {
   Q_OBJECT
 

@@ -140,6 +140,12 @@ class WeightedStep : public tess::TEditCommand {
   int& FUndone;
 };
 
+// A sprite's pixels; none for a sprite without an image.
+std::vector<TColor32> pixelsOf(const tess::TSprite* sprite) {
+  if (!sprite || !sprite->bitmap) return {};
+  return {sprite->bitmap->FBits(), sprite->bitmap->FBits() + sprite->bitmap->pixelCount()};
+}
+
 // A listener that fails as the list would when it cannot take the rows in.
 class FailingView {
  public:
@@ -227,7 +233,9 @@ class UndoTest : public QObject {
             e.main->Substituir1Click();
           }}},
         {"Clone",
-         {[](EditorFixture& e) { selectRows(e, {0, 3, 4}); },
+         {[](EditorFixture& e) {
+            selectRows(e, {0, 3, 4});
+          },
           [](EditorFixture& e) {
             QTest::keyClick(e.main->SpriteListBox, Qt::Key_C, Qt::ControlModifier);
           }}},
@@ -238,7 +246,9 @@ class UndoTest : public QObject {
           },
           [](EditorFixture& e) { e.main->Clone2Click(); }}},
         {"Clear",
-         {[](EditorFixture& e) { selectRows(e, {1, 3, 4}); },
+         {[](EditorFixture& e) {
+            selectRows(e, {1, 3, 4});
+          },
           [](EditorFixture& e) {
             QTest::keyClick(e.main->SpriteListBox, Qt::Key_D, Qt::ControlModifier);
           }}},
@@ -472,10 +482,42 @@ class UndoTest : public QObject {
     f.main->Clone1Click();
     QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{200000});
     QVERIFY(f.main->history().heldBytes() <= 2 * 100000 * 16);
+    // Undone, the step keeps the very copies it took back, for a redo without copying again:
+    // no image more than the file held a moment before.
+    const std::size_t copies = 80000 * 32 * 32 * sizeof(TColor32);  // every fifth is empty
     f.main->Undo1Click();
     QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{100000});
     QCOMPARE(f.main->spriteListModel->rowCount(), 100000);
-    QVERIFY(f.main->history().heldBytes() <= 2 * 100000 * 16);
+    QVERIFY(f.main->history().heldBytes() <= copies + 2 * 100000 * 16);
+    // The next step ends any redo, and with it what the undone step kept.
+    selectRows(f, {0});
+    f.main->Clear1Click();
+    QVERIFY(f.main->history().heldBytes() <= 2 * 100000 * 16 + 16);
+  }
+
+  // What an undone Clone keeps to redo fast goes first when the history is over its bound:
+  // every step stays undoable, and the redo copies the images again.
+  void undoneCloneLetsItsCopiesGoFirst() {
+    EditorFixture f;
+    QVERIFY(f.openTestFile(40000, 1));
+    TEditHistory& history = f.main->history();
+    int undone = 0;
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    for (int i = 0; i < 110; ++i) history.push(new WeightedStep(f.core.document, 4 * kMiB, undone));
+    const std::size_t weighted = 110 * 4 * kMiB;
+    f.main->SpriteListBox->selectAll();
+    f.main->Clone1Click();
+    const auto cloned = pixelsOf(f.core.spriteFile.Sprites[40000].get());
+    f.main->Undo1Click();
+    // 32000 copies of 4 KiB and the weighted steps pass 512 MiB.
+    QVERIFY(history.heldBytes() <= weighted + 40000 * 16);
+    QCOMPARE(history.undoableSteps(), 110);
+    f.main->Redo1Click();
+    QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{80000});
+    QCOMPARE(pixelsOf(f.core.spriteFile.Sprites[40000].get()), cloned);
+    QCOMPARE(pixelsOf(f.core.spriteFile.Sprites[79999].get()),
+             pixelsOf(f.core.spriteFile.Sprites[39999].get()));
+    QCOMPARE(undone, 0);
   }
 
   // When the rows cannot take the new sprites in, Add and Clone take them back out: sprites,
