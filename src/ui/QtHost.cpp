@@ -1,5 +1,7 @@
 #include "ui/QtHost.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -36,6 +38,10 @@ QMessageBox::Icon boxIcon(TMsgIcon icon) {
 constexpr qint64 kEventSliceMs = 15;
 constexpr std::int64_t kNsPerMs = 1000000;
 constexpr std::int64_t kNoCoarseClock = std::numeric_limits<std::int64_t>::max();
+// Looks at the clock per slice when the callers keep their pace, and the most calls between two
+// looks, which bounds the delay when they slow down.
+constexpr std::uint32_t kLooksPerSlice = 64;
+constexpr std::uint32_t kMostCallsPerLook = 256;
 
 // The system's cheap clock: a few nanoseconds a reading where the precise one takes tens, which
 // counts when the writer asks for every run pair of every sprite. It lags the precise clock by
@@ -85,9 +91,16 @@ void QtHost::setMainTitle(const std::string& title) {
 }
 
 void QtHost::processPendingEvents() {
+  ++FCallsInSlice;
+  if (--FCallsUntilLook > 0) return;
+  FCallsUntilLook = FCallsPerLook;
   if (coarseNowNs() < FPreciseCheckFromNs) return;
   if (FSinceEvents.elapsed() < kEventSliceMs) return;
   QCoreApplication::processEvents();
+  // About kLooksPerSlice looks at the clock in the next slice, if the callers keep their pace.
+  FCallsPerLook = std::clamp<std::uint32_t>(FCallsInSlice / kLooksPerSlice, 1, kMostCallsPerLook);
+  FCallsUntilLook = FCallsPerLook;
+  FCallsInSlice = 0;
   startEventSlice();
 }
 

@@ -53,6 +53,12 @@ class QtHost : public IEditorHost {
   // not read.
   std::int64_t FCoarseLagNs = 0;
   std::int64_t FPreciseCheckFromNs = 0;
+  // The clock is looked at only every FCallsPerLook-th call: a save asks once per run pair,
+  // millions of times a second. The spacing follows the callers' pace, so that the clock is
+  // still read many times a slice however slowly they call.
+  std::uint32_t FCallsPerLook = 1;
+  std::uint32_t FCallsUntilLook = 1;
+  std::uint32_t FCallsInSlice = 0;
   bool FTerminationRequested = false;
 };
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -529,6 +530,25 @@ class MainWindowTest : public QObject {
     QTest::qSleep(20);
     host.processPendingEvents();
     QVERIFY(ran);
+  }
+
+  // A caller that asks millions of times a second makes the host look at the clock less often,
+  // but never so rarely that a slower caller afterwards waits more than a few hundred calls.
+  void pendingEventsAfterAFastCallerStillCome() {
+    tess::testing::TestHost host;
+    QElapsedTimer busy;
+    busy.start();
+    while (busy.elapsed() < 40) host.processPendingEvents();
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    QTest::qSleep(20);
+    int calls = 0;
+    while (!ran && calls < 10000) {
+      host.processPendingEvents();
+      ++calls;
+    }
+    QVERIFY(ran);
+    QVERIFY2(calls <= 256, qPrintable(QString::number(calls)));
   }
 
   void titleFollowsTheCore() {
