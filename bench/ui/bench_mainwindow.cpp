@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "../support/GradientSprites.h"
 #include "BenchHost.h"
 #include "bitmap/TBitmap32.h"
 #include "core/editorCore.h"
@@ -28,27 +29,6 @@ constexpr int kSprites = 1000000;
 
 using tess::bench::BenchHost;
 
-// Every sprite but each seventh has a picture: a gradient with a transparent border.
-std::unique_ptr<tess::TSprite> makeSprite(std::int32_t id, bool withPicture) {
-  auto sprite = std::make_unique<tess::TSprite>();
-  sprite->setID(id);
-  if (!withPicture || id % 7 == 0) return sprite;
-  sprite->isDUmmy = false;
-  sprite->bitmap = std::make_unique<tess::TBitmap32>();
-  sprite->bitmap->SetSize(32, 32);
-  tess::TColor32* bits = sprite->bitmap->FBits();
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 32; ++x) {
-      const bool border = x < 2 || y < 2 || x > 29 || y > 29;
-      bits[y * 32 + x] = border ? tess::clTransparentWhite32
-                                : tess::PackColor32(static_cast<std::uint8_t>(id * 7),
-                                                    static_cast<std::uint8_t>(x * 8),
-                                                    static_cast<std::uint8_t>(y * 8), 255);
-    }
-  }
-  return sprite;
-}
-
 // The editor with a 1,000,000-sprite file in memory. Only the rows near both ends carry
 // pictures (4 KB each); the rows between are empty sprites, which cost the list the same.
 class Editor {
@@ -59,7 +39,7 @@ class Editor {
     core.spriteFile.Sprites.reserve(kSprites);
     for (int id = 1; id <= kSprites; ++id) {
       const bool nearAnEnd = id <= 100 || id > kSprites - 100;
-      core.spriteFile.Sprites.push_back(makeSprite(id, nearAnEnd));
+      core.spriteFile.Sprites.push_back(tess::bench::gradientSprite(id, nearAnEnd));
     }
     core.spriteFile.loaded = true;
     main->show();

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "../support/GradientSprites.h"
 #include "BenchHost.h"
 #include "bitmap/TBitmap32.h"
 #include "core/editorCore.h"
@@ -34,27 +35,6 @@ const QSize kSheetWindow(640, 480);
 
 using tess::bench::BenchHost;
 
-std::unique_ptr<tess::TSprite> makeSprite(std::int32_t id, bool withPicture) {
-  auto sprite = std::make_unique<tess::TSprite>();
-  sprite->setID(id);
-  if (!withPicture || id % 7 == 0) return sprite;
-  sprite->isDUmmy = false;
-  sprite->bitmap = std::make_unique<tess::TBitmap32>();
-  sprite->bitmap->SetSize(32, 32);
-  tess::TColor32* bits = sprite->bitmap->FBits();
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 32; ++x) {
-      const bool border = x < 3 || y < 3 || x > 28 || y > 28;
-      bits[y * 32 + x] = border ? tess::clTransparentWhite32
-                                : tess::PackColor32(static_cast<std::uint8_t>(id * 7),
-                                                    static_cast<std::uint8_t>(x * 8),
-                                                    static_cast<std::uint8_t>(y * 8),
-                                                    static_cast<std::uint8_t>(128 + x * 4));
-    }
-  }
-  return sprite;
-}
-
 // Resident memory of the process in KB, from /proc/self/statm.
 long residentKb() {
   QFile statm(QStringLiteral("/proc/self/statm"));
@@ -72,7 +52,8 @@ class Editor {
     core.spriteFile.Sprites.reserve(kSprites);
     for (int id = 1; id <= kSprites; ++id) {
       const bool pictured = id <= kPicturedAtEachEnd || id > kSprites - kPicturedAtEachEnd;
-      core.spriteFile.Sprites.push_back(makeSprite(id, pictured));
+      core.spriteFile.Sprites.push_back(
+          tess::bench::gradientSprite(id, pictured, tess::bench::GradientAlpha::Fading));
     }
     core.spriteFile.loaded = true;
     main->loadSprites();
