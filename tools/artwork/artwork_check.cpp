@@ -41,26 +41,9 @@ AlphaCensus censusOf(const QImage& source) {
   return census;
 }
 
-// Pixels equal as straight RGBA; fully transparent pixels match whatever colour they carry.
-bool samePixels(const QImage& left, const QImage& right) {
-  if (left.size() != right.size()) return false;
-  const QImage a = left.convertToFormat(QImage::Format_ARGB32);
-  const QImage b = right.convertToFormat(QImage::Format_ARGB32);
-  for (int y = 0; y < a.height(); ++y) {
-    const auto* la = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-    const auto* lb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-    for (int x = 0; x < a.width(); ++x) {
-      if (qAlpha(la[x]) == 0 && qAlpha(lb[x]) == 0) continue;
-      if (la[x] != lb[x]) return false;
-    }
-  }
-  return true;
-}
-
-// Pixels equal up to a few levels per channel: another Qt build may round an antialiased edge a
-// little differently, while a changed picture moves far more than that.
-bool closePixels(const QImage& left, const QImage& right) {
-  constexpr int kTolerance = 6;
+// Pixels equal up to `tolerance` levels per channel, as straight RGBA; fully transparent pixels
+// match whatever colour they carry.
+bool pixelsWithin(const QImage& left, const QImage& right, int tolerance) {
   if (left.size() != right.size()) return false;
   const QImage a = left.convertToFormat(QImage::Format_ARGB32);
   const QImage b = right.convertToFormat(QImage::Format_ARGB32);
@@ -70,17 +53,22 @@ bool closePixels(const QImage& left, const QImage& right) {
     for (int x = 0; x < a.width(); ++x) {
       const QRgb p = la[x];
       const QRgb q = lb[x];
-      if (std::abs(qAlpha(p) - qAlpha(q)) > kTolerance) return false;
+      if (std::abs(qAlpha(p) - qAlpha(q)) > tolerance) return false;
       if (qAlpha(p) == 0 || qAlpha(q) == 0) continue;
-      if (std::abs(qRed(p) - qRed(q)) > kTolerance ||
-          std::abs(qGreen(p) - qGreen(q)) > kTolerance ||
-          std::abs(qBlue(p) - qBlue(q)) > kTolerance) {
+      if (std::abs(qRed(p) - qRed(q)) > tolerance || std::abs(qGreen(p) - qGreen(q)) > tolerance ||
+          std::abs(qBlue(p) - qBlue(q)) > tolerance) {
         return false;
       }
     }
   }
   return true;
 }
+
+bool samePixels(const QImage& left, const QImage& right) { return pixelsWithin(left, right, 0); }
+
+// Another Qt build may round an antialiased edge a few levels differently, while a changed
+// picture moves far more than that.
+bool closePixels(const QImage& left, const QImage& right) { return pixelsWithin(left, right, 6); }
 
 }  // namespace
 
