@@ -201,19 +201,19 @@ void loadBmpBytes(TBitmap32& bitmap, std::span<const std::uint8_t> file) {
     return;
   }
   const BmpLayout layout = readBmpLayout(file);
+  TBitmap32 decoded;
   if (isUncompressed(layout)) {
-    TBitmap32 decoded = readUncompressedBmp(layout, file);
-    decoded.DrawMode = bitmap.DrawMode;
-    bitmap = std::move(decoded);
+    decoded = readUncompressedBmp(layout, file);
   } else if ((layout.bitCount == 8 && layout.compression == kRle8) ||
              (layout.bitCount == 4 && layout.compression == kRle4)) {
-    TBitmap32 decoded = readRunLengths(layout, file);
-    decoded.DrawMode = bitmap.DrawMode;
-    bitmap = std::move(decoded);
+    decoded = readRunLengths(layout, file);
   } else {
     fail("unsupported bit count " + std::to_string(layout.bitCount) + " with compression " +
          std::to_string(layout.compression));
   }
+  // The import replaces the picture, not how the bitmap is drawn.
+  decoded.DrawMode = bitmap.DrawMode;
+  bitmap = std::move(decoded);
 }
 
 void loadBmpFile(TBitmap32& bitmap, const std::string& fileName) {

@@ -7,6 +7,16 @@
 
 namespace tess {
 
+namespace {
+
+// The import replaces the picture, not how the bitmap is drawn.
+void takePicture(TBitmap32& bitmap, TBitmap32 decoded) noexcept {
+  decoded.DrawMode = bitmap.DrawMode;
+  bitmap = std::move(decoded);
+}
+
+}  // namespace
+
 bool loadPngFile(TBitmap32& bitmap, const std::string& fileName, ImportAlpha alpha) noexcept {
   try {
     FileReader file(fileName);
@@ -20,10 +30,7 @@ bool loadPngFrom(FileReader& file, TBitmap32& bitmap, ImportAlpha alpha) noexcep
   try {
     // Read as it is decoded, never held whole: chunks the decoder skips cost no memory. Decoded
     // aside first, so that a failure leaves the bitmap as it was.
-    TBitmap32 decoded = pngToBitmap(decodePng(file), alpha);
-    // The import replaces the picture, not how the bitmap is drawn.
-    decoded.DrawMode = bitmap.DrawMode;
-    bitmap = std::move(decoded);
+    takePicture(bitmap, pngToBitmap(decodePng(file), alpha));
     return true;
   } catch (...) {
     return false;
@@ -32,10 +39,7 @@ bool loadPngFrom(FileReader& file, TBitmap32& bitmap, ImportAlpha alpha) noexcep
 
 bool loadPngStream(TBitmap32& bitmap, std::span<const std::uint8_t> data, ImportAlpha alpha) {
   // Everything is decoded aside first, so a failure at any point leaves the bitmap as it was.
-  TBitmap32 decoded = pngToBitmap(decodePng(data), alpha);
-  // The import replaces the picture, not how the bitmap is drawn.
-  decoded.DrawMode = bitmap.DrawMode;
-  bitmap = std::move(decoded);
+  takePicture(bitmap, pngToBitmap(decodePng(data), alpha));
   return true;
 }
 

@@ -180,9 +180,7 @@ void TfrmFileDialog::enterInSaveMode() { enterMode(true); }
 void TfrmFileDialog::enterMode(bool saving) {
   cmbVersion->clear();
   if (!saving) cmbVersion->addItem(QStringLiteral("Auto detect"));
-  for (const TVersionInfo& version : mainWindow().core().versions) {
-    cmbVersion->addItem(QString::fromStdString(version.name));
-  }
+  listVersions(*cmbVersion, mainWindow().core().versions);
   isSaving = saving;
   btnExecute->setText(saving ? QStringLiteral("Save") : QStringLiteral("Open"));
   cmbVersion->setCurrentIndex(-1);
@@ -363,10 +361,7 @@ const TVersionInfo& TfrmFileDialog::addRunVersion(const TVersionInfo& version) {
   const auto& versions = main.core().versions;
   const std::size_t listed = versions.size();
   const TVersionInfo& added = main.core().addRunVersion(version);
-  // The catalog only grows, so the entries listed keep their places.
-  for (std::size_t k = listed; k < versions.size(); ++k) {
-    cmbVersion->addItem(QString::fromStdString(versions[k].name));
-  }
+  listVersions(*cmbVersion, versions, listed);
   if (main.newDialog) main.newDialog->listAddedVersions();
   return added;
 }

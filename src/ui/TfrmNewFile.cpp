@@ -39,11 +39,8 @@ void TfrmNewFile::fillVersions() {
 }
 
 void TfrmNewFile::listAddedVersions() {
-  // The catalog only grows while the editor runs, so what is listed stays in its place.
-  const auto& versions = mainWindow().core().versions;
-  for (auto k = static_cast<std::size_t>(cmbVersion->count()); k < versions.size(); ++k) {
-    cmbVersion->addItem(QString::fromStdString(versions[k].name));
-  }
+  listVersions(*cmbVersion, mainWindow().core().versions,
+               static_cast<std::size_t>(cmbVersion->count()));
 }
 
 int TfrmNewFile::chosenIndex() const { return tess::chosenIndex(*cmbVersion); }

@@ -3,6 +3,10 @@
 #include <QComboBox>
 #include <QRect>
 #include <QString>
+#include <cstddef>
+#include <vector>
+
+#include "core/versionCatalog.h"
 
 namespace tess {
 
@@ -13,6 +17,15 @@ inline QComboBox* makeVersionCombo(QWidget* parent, const QRect& geometry) {
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);
   return combo;
+}
+
+// Appends the names of `versions` from entry `from` on. The catalog only grows while the editor
+// runs, so lists filled before keep their entries in place and only need what came since.
+inline void listVersions(QComboBox& combo, const std::vector<TVersionInfo>& versions,
+                         std::size_t from = 0) {
+  for (std::size_t k = from; k < versions.size(); ++k) {
+    combo.addItem(QString::fromStdString(versions[k].name));
+  }
 }
 
 // The position the user really chose, or -1. What the edit field shows decides: text that names
