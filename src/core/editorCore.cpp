@@ -10,8 +10,8 @@ namespace {
 constexpr std::size_t kMaxSprites16 = 65500;
 
 bool sameVersion(const TVersionInfo& a, const TVersionInfo& b) noexcept {
-  return a.spriteSignature == b.spriteSignature && a.sprite32 == b.sprite32 &&
-         a.alpha == b.alpha && a.name == b.name;
+  return a.spriteSignature == b.spriteSignature && a.sprite32 == b.sprite32 && a.alpha == b.alpha &&
+         a.name == b.name;
 }
 
 std::string withTrailingSlash(std::string dir) {
@@ -59,8 +59,14 @@ bool TEditorCore::loadVersions() {
     currentVersion = &FOutsideVersion;
   }
   versions = std::move(read);
+  FCatalogSize = versions.size();
   if (currentVersion != nullptr) currentVersion = adoptVersion(*currentVersion);
   return true;
+}
+
+bool TEditorCore::isRunVersion(const TVersionInfo& version) const noexcept {
+  const TVersionInfo* const entry = catalogEntry(version);
+  return entry != nullptr && static_cast<std::size_t>(entry - versions.data()) >= FCatalogSize;
 }
 
 const TVersionInfo& TEditorCore::addRunVersion(const TVersionInfo& version) {

@@ -34,6 +34,9 @@ class TEditorCore {
   // the end of `versions`, or finds the same one added before, and returns it. currentVersion
   // stays valid.
   const TVersionInfo& addRunVersion(const TVersionInfo& version);
+  // Whether `version` is an entry of `versions` added for this run rather than read from
+  // config.ini.
+  bool isRunVersion(const TVersionInfo& version) const noexcept;
   // Reads appPath + "config.ini" into `versions`. On failure the catalog held before stays
   // (empty at start-up) and catalogError() says why.
   [[nodiscard]] bool loadVersions();
@@ -80,6 +83,8 @@ class TEditorCore {
 
   IEditorHost& FHost;
   TVersionInfo FOutsideVersion;
+  // How many entries of `versions` come from config.ini; the rest were added for the run.
+  std::size_t FCatalogSize = 0;
   std::string FCatalogError;
 };
 

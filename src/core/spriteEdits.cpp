@@ -12,6 +12,24 @@ std::unique_ptr<TBitmap32> fitToSprite(TBitmap32& picture) {
   return bitmap;
 }
 
+std::string fitNote(const std::string& name, int width, int height) {
+  const bool cut = width > kSpriteSide || height > kSpriteSide;
+  const bool padded = width < kSpriteSide || height < kSpriteSide;
+  if (!cut && !padded) return {};
+  const std::string how = cut && padded ? "cut and padded to 32x32 with black"
+                          : cut         ? "cut to 32x32"
+                                        : "padded to 32x32 with black";
+  return name + " is " + std::to_string(width) + "x" + std::to_string(height) + ": " + how;
+}
+
+std::string transparentNote(const std::string& name, const TBitmap32& image) {
+  const TColor32* const pixels = image.FBits();
+  if (pixels == nullptr) return {};
+  const bool transparent = std::all_of(pixels, pixels + image.pixelCount(),
+                                       [](TColor32 pixel) { return (pixel >> 24) == 0; });
+  return transparent ? name + ": every pixel is transparent; the sprite is empty" : std::string();
+}
+
 std::unique_ptr<TSprite> spriteWithImage(std::unique_ptr<TBitmap32> image) {
   auto sprite = std::make_unique<TSprite>();
   sprite->isDUmmy = false;

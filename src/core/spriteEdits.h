@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "bitmap/TBitmap32.h"
 #include "sprite/TSprite.h"
@@ -15,6 +16,13 @@ inline constexpr std::size_t kSpriteImageBytes = kSpriteSide * kSpriteSide * siz
 // A sprite image made from a picture of any size: the picture's pixels copied whole at (0, 0)
 // onto opaque black, cut to 32x32. The picture is drawn as an exact copy.
 [[nodiscard]] std::unique_ptr<TBitmap32> fitToSprite(TBitmap32& picture);
+
+// What fitToSprite does to a picture of `width` x `height` called `name`, for the user: "icon.png
+// is 40x30: cut and padded to 32x32 with black". Empty for a 32x32 picture.
+[[nodiscard]] std::string fitNote(const std::string& name, int width, int height);
+// "name: every pixel is transparent; the sprite is empty" when every pixel of `image` has alpha
+// 0 (a file stores such a sprite as an empty one); else empty.
+[[nodiscard]] std::string transparentNote(const std::string& name, const TBitmap32& image);
 
 // A sprite that shows `image`, which must be 32x32.
 [[nodiscard]] std::unique_ptr<TSprite> spriteWithImage(std::unique_ptr<TBitmap32> image);

@@ -1,5 +1,7 @@
 #include "image/PNG.h"
 
+#include <exception>
+
 #include "fileio/AtomicFile.h"
 #include "image/PngDecoder.h"
 #include "image/PngPixels.h"
@@ -43,15 +45,29 @@ bool loadPngStream(TBitmap32& bitmap, std::span<const std::uint8_t> data, Import
   return true;
 }
 
-void savePngFile(const TBitmap32& bitmap, const std::string& fileName) noexcept {
+bool savePngFile(const TBitmap32& bitmap, const std::string& fileName,
+                 std::string* reason) noexcept {
+  const auto fail = [&](const char* why) {
+    if (reason) {
+      try {
+        *reason = why;
+      } catch (...) {
+      }
+    }
+    return false;
+  };
   try {
     const auto png = bitmapToPng(bitmap);
-    if (!png) return;
+    if (!png) return fail("the image could not be encoded");
     // An export writes thousands of small files that can always be written again; a flush to
     // the disk for each would make it a hundred times slower. The rename keeps it atomic.
     writeFileAtomically(fileName, png->data(), png->size(), /*durable=*/false);
+    return true;
+  } catch (const std::exception& error) {
+    // The atomic write has left nothing behind.
+    return fail(error.what());
   } catch (...) {
-    // Export failures are silent by design; the atomic write has left nothing behind.
+    return fail("unknown error");
   }
 }
 

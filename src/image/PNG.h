@@ -33,8 +33,9 @@ class FileReader;
 std::optional<std::vector<std::uint8_t>> bitmapToPng(const TBitmap32& bitmap) noexcept;
 
 // Writes bitmapToPng(bitmap) to `fileName`, creating or replacing it atomically (readers see the
-// old file or the new one, never part of one), without waiting for the disk. Failures are silent
-// and leave no file behind.
-void savePngFile(const TBitmap32& bitmap, const std::string& fileName) noexcept;
+// old file or the new one, never part of one), without waiting for the disk. False, with the
+// reason in `reason` when given, when it could not; a failure leaves no file behind.
+bool savePngFile(const TBitmap32& bitmap, const std::string& fileName,
+                 std::string* reason = nullptr) noexcept;
 
 }  // namespace tess

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -9,6 +10,7 @@
 #include <QListView>
 #include <QProgressDialog>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +29,7 @@
 #include "ui/QtHost.h"
 #include "ui/SpriteCommands.h"
 #include "ui/SpriteListModel.h"
+#include "ui/StatusLine.h"
 #include "ui/TfrmMain.h"
 
 namespace tess {
@@ -39,14 +42,21 @@ const char* const kCannotAdd = "Cannot add the sprite!";
 
 std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// Reads an image file; false for anything that is not a PNG or BMP image the readers accept.
-bool readImage(const QString& file, TBitmap32& picture, ImportAlpha alpha) {
+// Reads an image file; false for anything that is not a PNG or BMP image the readers accept,
+// with the reason in `reason`.
+bool readImage(const QString& file, TBitmap32& picture, ImportAlpha alpha, std::string& reason) {
   try {
-    return loadImageFile(nativePath(file), picture, alpha);
+    if (loadImageFile(nativePath(file), picture, alpha)) return true;
+    reason = "not a PNG or BMP image this editor reads";
+  } catch (const std::exception& error) {
+    reason = error.what();
   } catch (...) {
-    return false;
+    reason = "unknown error";
   }
+  return false;
 }
+
+std::string baseName(const QString& path) { return QFileInfo(path).fileName().toStdString(); }
 
 }  // namespace
 
@@ -93,7 +103,9 @@ void TBulkCommands::ImportSheet1Click() {
 
   IEditorHost& host = FMain.host();
   TBitmap32 sheet;
-  if (!readImage(files.first(), sheet, FCommands.importAlpha())) {
+  std::string reason;
+  if (!readImage(files.first(), sheet, FCommands.importAlpha(), reason)) {
+    FMain.statusLine().report("Cannot load " + baseName(files.first()) + ": " + reason);
     host.showMessage(kCannotLoad, kErrorCaption, TMsgIcon::Error);
     return;
   }
@@ -111,6 +123,8 @@ void TBulkCommands::ImportSheet1Click() {
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(FMain.progressDelayMs);
   std::vector<std::unique_ptr<TSprite>> sprites;
+  const std::size_t allTiles = static_cast<std::size_t>(sheet.Width() / kSheetTile) *
+                               static_cast<std::size_t>(sheet.Height() / kSheetTile);
   try {
     auto tiles =
         cutSheet(sheet, skipTransparentTiles, [&](int row, int) { progress.setValue(row); });
@@ -128,7 +142,12 @@ void TBulkCommands::ImportSheet1Click() {
                      kErrorCaption, TMsgIcon::Error);
     return;
   }
-  if (!FCommands.appendStep(std::move(sprites), nullptr, "Import")) {
+  std::vector<std::string> notes;
+  if (sprites.size() < allTiles) {
+    notes.push_back(baseName(files.first()) + ": " +
+                    counted(allTiles - sprites.size(), "fully transparent tile") + " left out");
+  }
+  if (!FCommands.appendStep(std::move(sprites), nullptr, "Import", notes)) {
     host.showMessage(kCannotAdd, kErrorCaption, TMsgIcon::Error);
   }
 }
@@ -164,6 +183,9 @@ void TBulkCommands::ExportSheet1Click() {
     const std::optional<std::vector<std::uint8_t>> png = bitmapToPng(sheet);
     if (!png) throw std::runtime_error("the sheet could not be encoded");
     writeFileAtomically(nativePath(path), png->data(), png->size());
+    FMain.statusLine().report("Exported " + counted(tiles.size(), "sprite") + " as a " +
+                              std::to_string(sheet.Width()) + "x" + std::to_string(sheet.Height()) +
+                              " sheet to " + QDir::toNativeSeparators(path).toStdString());
   } catch (const std::exception& error) {
     FMain.host().showMessage(std::string("Cannot save the sprite sheet: ") + error.what(),
                              kErrorCaption, TMsgIcon::Error);
@@ -177,21 +199,28 @@ void TBulkCommands::dropFiles(const QStringList& files) {
   TBitmap32 picture;
   std::vector<std::unique_ptr<TSprite>> sprites;
   std::optional<bool> cutIntoTiles;
+  std::vector<std::string> notes;
   QStringList others;
   bool failed = false;
   for (const QString& file : files) {
-    if (!readImage(file, picture, FCommands.importAlpha())) {
+    std::string reason;
+    if (!readImage(file, picture, FCommands.importAlpha(), reason)) {
       others << QFileInfo(file).fileName();
+      notes.push_back("Cannot load " + baseName(file) + ": " + reason);
       continue;
     }
     try {
-      FCommands.spritesFromPicture(picture, cutIntoTiles, sprites);
+      FCommands.spritesFromPicture(picture, cutIntoTiles, sprites, baseName(file), notes);
     } catch (...) {
       failed = true;
       break;
     }
   }
-  if (!sprites.empty() && !FCommands.appendStep(std::move(sprites), nullptr)) failed = true;
+  if (!sprites.empty()) {
+    if (!FCommands.appendStep(std::move(sprites), nullptr, "Add", notes)) failed = true;
+  } else if (!notes.empty()) {
+    FMain.statusLine().report("Added no sprite", notes);
+  }
   if (failed) FMain.host().showMessage(kCannotAdd, kErrorCaption, TMsgIcon::Error);
   if (!others.isEmpty()) {
     FMain.host().showMessage("These files are not PNG or BMP images and were not added:\n" +
@@ -209,14 +238,15 @@ void TBulkCommands::Paste1Click() {
   }
   std::vector<std::unique_ptr<TSprite>> sprites;
   std::optional<bool> cutIntoTiles;
+  std::vector<std::string> notes;
   try {
     TBitmap32 picture = bitmapFromImage(image);
-    FCommands.spritesFromPicture(picture, cutIntoTiles, sprites);
+    FCommands.spritesFromPicture(picture, cutIntoTiles, sprites, "The pasted image", notes);
   } catch (...) {
     FMain.host().showMessage(kCannotAdd, kErrorCaption, TMsgIcon::Error);
     return;
   }
-  if (!FCommands.appendStep(std::move(sprites), nullptr, "Paste")) {
+  if (!FCommands.appendStep(std::move(sprites), nullptr, "Paste", notes)) {
     FMain.host().showMessage(kCannotAdd, kErrorCaption, TMsgIcon::Error);
   }
 }
@@ -227,6 +257,7 @@ void TBulkCommands::CopyImage1Click() {
       FMain.spriteListModel->spriteAt(FMain.SpriteListBox->currentIndex().row());
   if (!sprite || sprite->isDUmmy || !sprite->bitmap) return;
   QApplication::clipboard()->setImage(imageFromBitmap(*sprite->bitmap));
+  FMain.statusLine().report("Copied the image of sprite " + std::to_string(sprite->ID()));
 }
 
 // Selecting
@@ -256,11 +287,13 @@ int TBulkCommands::selectSprites(Predicate wanted) {
 void TBulkCommands::SelectAll1Click() {
   if (!FCommands.mayRun(true)) return;
   FMain.SpriteListBox->selectAll();
+  reportSelection("");
 }
 
 void TBulkCommands::SelectNone1Click() {
   if (!FCommands.mayRun(true)) return;
   FMain.SpriteListBox->selectionModel()->clearSelection();
+  reportSelection("");
 }
 
 void TBulkCommands::InvertSelection1Click() {
@@ -269,6 +302,7 @@ void TBulkCommands::InvertSelection1Click() {
   if (model.rowCount() == 0) return;
   const QItemSelection all(model.index(0), model.index(model.rowCount() - 1));
   FMain.SpriteListBox->selectionModel()->select(all, QItemSelectionModel::Toggle);
+  reportSelection("");
 }
 
 void TBulkCommands::SelectDuplicates1Click() {
@@ -287,6 +321,7 @@ void TBulkCommands::SelectDuplicates1Click() {
     const auto id = static_cast<std::size_t>(sprite.ID());
     return id < duplicate.size() && duplicate[id];
   });
+  FMain.statusLine().report("Selected " + counted(found, "duplicate sprite"));
   const std::string text =
       found == 0 ? std::string("No duplicate sprites found.")
                  : "Found " + std::to_string(found) + (found == 1 ? " duplicate" : " duplicates") +
@@ -297,7 +332,18 @@ void TBulkCommands::SelectDuplicates1Click() {
 
 void TBulkCommands::SelectEmpty1Click() {
   if (!FCommands.mayRun(true)) return;
-  selectSprites([](const TSprite& sprite) { return showsNothing(sprite); });
+  const int found = selectSprites([](const TSprite& sprite) { return showsNothing(sprite); });
+  FMain.statusLine().report("Selected " + counted(static_cast<std::size_t>(found), "empty sprite"));
+}
+
+void TBulkCommands::reportSelection(const std::string& kind) {
+  // Counted by ranges: a list of every selected row of a million would cost more than the
+  // selecting did.
+  std::size_t selected = 0;
+  for (const QItemSelectionRange& range : FMain.SpriteListBox->selectionModel()->selection()) {
+    selected += static_cast<std::size_t>(range.height());
+  }
+  FMain.statusLine().report("Selected " + counted(selected, kind.empty() ? "sprite" : kind));
 }
 
 }  // namespace tess

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <string>
 
 #include "ui/FileChooser.h"
 
@@ -41,6 +42,8 @@ class TBulkCommands {
   // Selects exactly the rows of the sprites for which `wanted` holds.
   template <typename Predicate>
   int selectSprites(Predicate wanted);
+  // The status line counts the selected sprites, called `kind` ("sprite" when empty).
+  void reportSelection(const std::string& kind);
 
   TfrmMain& FMain;
   TSpriteCommands& FCommands;

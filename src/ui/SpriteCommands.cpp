@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QProgressDialog>
@@ -26,6 +27,7 @@
 #include "ui/EditHistory.h"
 #include "ui/QtHost.h"
 #include "ui/SpriteListModel.h"
+#include "ui/StatusLine.h"
 #include "ui/TfrmMain.h"
 
 namespace tess {
@@ -50,6 +52,17 @@ QString exportPath(const QString& folder, std::int32_t id) {
   const bool endsWithSeparator = folder.endsWith(separator) || folder.endsWith(QLatin1Char('/'));
   return folder + (endsWithSeparator ? QString() : QString(separator)) + QString::number(id) +
          QStringLiteral(".png");
+}
+
+std::string baseName(const QString& path) { return QFileInfo(path).fileName().toStdString(); }
+
+// What the status line calls an append of each kind.
+std::string pastTense(const std::string& verb) {
+  if (verb == "Add") return "Added";
+  if (verb == "Import") return "Imported";
+  if (verb == "Paste") return "Pasted";
+  if (verb == "Clone") return "Cloned";
+  return verb;
 }
 
 // The rows of the last `count` sprites, which an append has just added.
@@ -119,32 +132,44 @@ void TSpriteCommands::addFiles(const QStringList& Files) {
   TBitmap32 picture;
   std::vector<std::unique_ptr<TSprite>> sprites;
   std::optional<bool> cutIntoTiles;
+  std::vector<std::string> notes;
   const char* failure = nullptr;
   for (const QString& file : Files) {
     bool read = false;
+    std::string reason;
     try {
       read = loadImageFile(nativePath(file), picture, importAlpha());
+      if (!read) reason = "not a PNG or BMP image this editor reads";
+    } catch (const std::exception& error) {
+      reason = error.what();
     } catch (...) {
-      read = false;
+      reason = "unknown error";
     }
     if (!read) {
       failure = kCannotLoad;
+      notes.push_back("Cannot load " + baseName(file) + ": " + reason);
       break;
     }
     try {
-      spritesFromPicture(picture, cutIntoTiles, sprites);
+      spritesFromPicture(picture, cutIntoTiles, sprites, baseName(file), notes);
     } catch (...) {
       failure = kCannotAdd;
       break;
     }
   }
   // Files added before a failing one stay added, and that is a change to save.
-  if (!sprites.empty() && !appendStep(std::move(sprites), nullptr)) failure = kCannotAdd;
+  if (!sprites.empty() && !appendStep(std::move(sprites), nullptr, "Add", notes)) {
+    failure = kCannotAdd;
+  } else if (sprites.empty() && !notes.empty()) {
+    FMain.statusLine().report("Added no sprite", notes);
+  }
   if (failure) FMain.host().showMessage(failure, kErrorCaption, TMsgIcon::Error);
 }
 
 void TSpriteCommands::spritesFromPicture(TBitmap32& picture, std::optional<bool>& cutIntoTiles,
-                                         std::vector<std::unique_ptr<TSprite>>& sprites) const {
+                                         std::vector<std::unique_ptr<TSprite>>& sprites,
+                                         const std::string& name,
+                                         std::vector<std::string>& notes) const {
   const bool sheet = (picture.Width() > kSheetTile || picture.Height() > kSheetTile) &&
                      isSheetSize(picture.Width(), picture.Height());
   if (sheet && !cutIntoTiles) {
@@ -158,12 +183,19 @@ void TSpriteCommands::spritesFromPicture(TBitmap32& picture, std::optional<bool>
     for (auto& tile : cutSheet(picture, false)) sprites.push_back(spriteWithImage(std::move(tile)));
     return;
   }
-  sprites.push_back(spriteWithImage(fitToSprite(picture)));
+  std::unique_ptr<TBitmap32> image = fitToSprite(picture);
+  if (std::string note = fitNote(name, picture.Width(), picture.Height()); !note.empty()) {
+    notes.push_back(std::move(note));
+  }
+  if (std::string note = transparentNote(name, *image); !note.empty()) {
+    notes.push_back(std::move(note));
+  }
+  sprites.push_back(spriteWithImage(std::move(image)));
 }
 
 bool TSpriteCommands::appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
                                  std::vector<TCloneSpritesCommand::Source>* cloneSources,
-                                 const char* verb) {
+                                 const char* verb, const std::vector<std::string>& notes) {
   TSpriteDocument& document = core().document;
   QItemSelectionModel& selection = *FMain.SpriteListBox->selectionModel();
   const std::size_t count = sprites.size();
@@ -174,13 +206,22 @@ bool TSpriteCommands::appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
     // Nothing was appended; the sprites made for it go with `sprites`.
     return false;
   }
-  selection.select(lastRows(*FMain.spriteListModel, count), QItemSelectionModel::Select);
+  const QItemSelection added = lastRows(*FMain.spriteListModel, count);
+  selection.select(added, QItemSelectionModel::Select);
   TSelectionChange change(&selection, before, selection.selection());
   if (cloneSources) {
     FMain.history().push(
         new TCloneSpritesCommand(document, std::move(*cloneSources), std::move(change)));
   } else {
     FMain.history().push(new TAppendSpritesCommand(document, count, std::move(change), verb));
+  }
+  if (!added.isEmpty()) {
+    const QModelIndex first = added.first().topLeft();
+    selection.setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    FMain.SpriteListBox->scrollTo(first, QAbstractItemView::PositionAtTop);
+    FMain.statusLine().report(pastTense(cloneSources ? "Clone" : verb) + " " +
+                                  spriteRange(count, static_cast<std::int32_t>(first.row()) + 1),
+                              notes);
   }
   return true;
 }
@@ -193,7 +234,8 @@ ImportAlpha TSpriteCommands::importAlpha() const noexcept {
 }
 
 TSpriteCommands::TReadOutcome TSpriteCommands::readImage(const TSprite& sprite, const QString& file,
-                                                         std::unique_ptr<TBitmap32>& image) const {
+                                                         std::unique_ptr<TBitmap32>& image,
+                                                         std::vector<std::string>& notes) const {
   try {
     // The picture starts as the sprite's own image, so a reader that fills only part of it leaves
     // the rest as it was; a sprite without one gets opaque black.
@@ -206,6 +248,13 @@ TSpriteCommands::TReadOutcome TSpriteCommands::readImage(const TSprite& sprite, 
     image = fitToSprite(picture);
     // The bitmap keeps the draw mode it had, as if the file had been read straight into it.
     if (sprite.bitmap) image->DrawMode = sprite.bitmap->DrawMode;
+    const std::string name = baseName(file);
+    if (std::string note = fitNote(name, picture.Width(), picture.Height()); !note.empty()) {
+      notes.push_back(std::move(note));
+    }
+    if (std::string note = transparentNote(name, *image); !note.empty()) {
+      notes.push_back(std::move(note));
+    }
     return TReadOutcome::Replaced;
   } catch (const std::bad_alloc&) {
     FMain.host().reportError("Out of memory.");
@@ -236,16 +285,19 @@ void TSpriteCommands::Replace1Click() {
   // that cannot be read keep their new images, as one step.
   TSpriteDocument& document = core().document;
   std::vector<TReplaceImagesCommand::Swap> replaced;
+  std::vector<std::string> notes;
   const auto pushStep = [&] {
     if (replaced.empty()) return;
+    const std::size_t count = replaced.size();
     FMain.history().push(new TReplaceImagesCommand(document, std::move(replaced), {}));
+    FMain.statusLine().report("Replaced the images of " + counted(count, "sprite"), notes);
   };
   qsizetype next = 0;
   for (const int row : rows) {
     TSprite* const sprite = spriteAtRow(row);
     if (!sprite) continue;
     std::unique_ptr<TBitmap32> image;
-    switch (readImage(*sprite, files.at(next), image)) {
+    switch (readImage(*sprite, files.at(next), image, notes)) {
       case TReadOutcome::Replaced:
         break;
       case TReadOutcome::NotRead:
@@ -286,7 +338,8 @@ void TSpriteCommands::Substituir1Click() {
   const TSprite* const sprite = stillEditable() ? spriteAtRow(FMain.itemIndex) : nullptr;
   if (!sprite) return;
   std::unique_ptr<TBitmap32> image;
-  if (readImage(*sprite, files.first(), image) != TReadOutcome::Replaced) return;
+  std::vector<std::string> notes;
+  if (readImage(*sprite, files.first(), image, notes) != TReadOutcome::Replaced) return;
 
   TSpriteDocument& document = core().document;
   QItemSelectionModel& selection = *FMain.SpriteListBox->selectionModel();
@@ -297,6 +350,7 @@ void TSpriteCommands::Substituir1Click() {
   selectRows(FMain.itemIndex, FMain.itemIndex);
   FMain.history().push(new TReplaceImagesCommand(
       document, std::move(replaced), TSelectionChange(&selection, before, selection.selection())));
+  FMain.statusLine().report("Replaced the image of sprite " + std::to_string(id), notes);
   repaintList();
 }
 
@@ -318,16 +372,40 @@ void TSpriteCommands::Export1Click() {
     progress->setMinimumDuration(FMain.progressDelayMs);
     progress->setAutoReset(false);
   }
+  std::size_t written = 0;
+  std::size_t failed = 0;
+  std::string failure;
+  bool stopped = false;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (progress) {
       if (i % kExportProgressStep == 0) progress->setValue(static_cast<int>(i));
       // The progress window lets events through; the file may have changed meanwhile.
-      if (progress->wasCanceled() || !stillEditable()) break;
+      if (progress->wasCanceled() || !stillEditable()) {
+        stopped = true;
+        break;
+      }
     }
     const TSprite* const sprite = spriteAtRow(rows[i]);
     if (!sprite || sprite->isDUmmy || !sprite->bitmap) continue;
-    savePngFile(*sprite->bitmap, nativePath(exportPath(folder, sprite->ID())));
+    std::string reason;
+    if (savePngFile(*sprite->bitmap, nativePath(exportPath(folder, sprite->ID())), &reason)) {
+      ++written;
+    } else if (failed++ == 0) {
+      failure = std::move(reason);
+      // A folder that cannot be written fails every file alike; one try says so.
+      if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable()) break;
+    }
   }
+  const std::string where = QDir::toNativeSeparators(folder).toStdString();
+  std::string summary = "Exported " + counted(written, "PNG file") + " to " + where;
+  if (stopped) summary += " (stopped before the end)";
+  if (failed == 0) {
+    FMain.statusLine().report(summary);
+    return;
+  }
+  const std::string reason = "Cannot write to " + where + ": " + failure;
+  FMain.statusLine().report(summary, {reason});
+  FMain.host().showMessage(reason, kErrorCaption, TMsgIcon::Error);
 }
 
 void TSpriteCommands::Exportar1Click() {
@@ -344,7 +422,15 @@ void TSpriteCommands::Exportar1Click() {
   const QString path = FMain.chooser().saveFile(dialog);
   if (path.isEmpty() || !stillEditable()) return;
   if (const TSprite* const sprite = exportable()) {
-    savePngFile(*sprite->bitmap, nativePath(path));
+    const std::string where = QDir::toNativeSeparators(path).toStdString();
+    std::string reason;
+    if (savePngFile(*sprite->bitmap, nativePath(path), &reason)) {
+      FMain.statusLine().report("Exported sprite " + std::to_string(sprite->ID()) + " to " + where);
+    } else {
+      const std::string message = "Cannot write " + where + ": " + reason;
+      FMain.statusLine().report(message);
+      FMain.host().showMessage(message, kErrorCaption, TMsgIcon::Error);
+    }
   }
 }
 
@@ -411,10 +497,19 @@ void TSpriteCommands::clearStep(const std::vector<int>& rows, TSelectionChange s
       changes.push_back({sprite->ID(), clearedFlag(*sprite)});
     }
   }
+  std::size_t cleared = 0;
+  for (const TFlagChange& change : changes) cleared += change.isDUmmy ? 1 : 0;
+  const std::size_t restored = changes.size() - cleared;
   TSpriteDocument& document = core().document;
   std::vector<TFlagChange> previous = document.setEmptyFlags(changes);
   FMain.history().push(
       new TSetEmptyFlagsCommand(document, std::move(previous), std::move(selection)));
+  std::string summary;
+  if (cleared > 0) summary = "Cleared " + counted(cleared, "sprite");
+  if (restored > 0) {
+    summary += (summary.empty() ? "Restored " : ", restored ") + counted(restored, "sprite");
+  }
+  if (!summary.empty()) FMain.statusLine().report(summary);
 }
 
 void TSpriteCommands::Clear1Click() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "image/imageAlpha.h"
@@ -41,16 +42,20 @@ class TSpriteCommands {
   // open, loaded and idle. The dialog ran an event loop, in which anything may have happened.
   bool stillEditable() const noexcept;
   // Appends `sprites` as one step of the history (a Clone of `cloneSources`, else a step named
-  // after `verb`) and selects their rows in addition to the selection there was. False, with
+  // after `verb`), selects their rows in addition to the selection there was and brings the
+  // first of them into view. The status line says what was added, with `notes`. False, with
   // nothing appended, when they could not be appended.
   [[nodiscard]] bool appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
                                 std::vector<TCloneSpritesCommand::Source>* cloneSources,
-                                const char* verb = "Add");
+                                const char* verb = "Add",
+                                const std::vector<std::string>& notes = {});
   // The sprites Add makes of a picture: one, fitted to 32x32; or, for a picture larger than
   // 32x32 whose sides are multiples of 32, its tiles when the user agrees. The question comes
-  // once per command: `cutIntoTiles` keeps the answer.
+  // once per command: `cutIntoTiles` keeps the answer. What the user should know about the
+  // picture called `name` (fitted, fully transparent) goes to `notes`.
   void spritesFromPicture(TBitmap32& picture, std::optional<bool>& cutIntoTiles,
-                          std::vector<std::unique_ptr<TSprite>>& sprites) const;
+                          std::vector<std::unique_ptr<TSprite>>& sprites, const std::string& name,
+                          std::vector<std::string>& notes) const;
   // How images come in for the open file's version: with their own alpha where its sprites
   // store one, composited over white where they do not.
   ImportAlpha importAlpha() const noexcept;
@@ -68,7 +73,7 @@ class TSpriteCommands {
   // Reads `file` as a new image for `sprite`, fitted to 32x32, into `image`. An error raised by
   // the reader goes to the general error report.
   TReadOutcome readImage(const TSprite& sprite, const QString& file,
-                         std::unique_ptr<TBitmap32>& image) const;
+                         std::unique_ptr<TBitmap32>& image, std::vector<std::string>& notes) const;
   // Clear of the sprites of `rows` as one step.
   void clearStep(const std::vector<int>& rows, TSelectionChange selection);
 

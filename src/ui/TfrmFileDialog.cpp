@@ -12,12 +12,14 @@
 #include <QPushButton>
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "core/editorCore.h"
 #include "core/versionDetect.h"
 #include "ui/EditHistory.h"
+#include "ui/StatusLine.h"
 #include "ui/TfrmFileProperties.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmNewFile.h"
@@ -70,6 +72,30 @@ bool replacesAnotherFile(const std::string& target, const std::string& openFile)
   if (openFile.empty()) return true;
   const bool same = std::filesystem::equivalent(path, std::filesystem::path(openFile), error);
   return error || !same;
+}
+
+// "0.4 s": a duration as the status line gives it.
+std::string secondsText(std::int64_t milliseconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s",
+                static_cast<double>(std::max<std::int64_t>(milliseconds, 0)) / 1000.0);
+  return text;
+}
+
+// A note when the file's signature is not the one of the version it was opened as: the user
+// chose a version by hand, and a save would write another signature.
+std::string signatureNote(std::int32_t signature, const TVersionInfo& openedAs,
+                          const std::vector<TVersionInfo>& versions) {
+  if (signature == openedAs.spriteSignature) return {};
+  const std::string hex = signatureHex(signature);
+  for (const TVersionInfo& version : versions) {
+    if (version.spriteSignature == signature) {
+      return "The file's signature " + hex + " is " + version.name + "'s, opened as " +
+             openedAs.name;
+    }
+  }
+  return "The file's signature " + hex + " is no version's in config.ini, opened as " +
+         openedAs.name;
 }
 
 bool isDirectory(const std::string& path) {
@@ -180,11 +206,17 @@ void TfrmFileDialog::enterInSaveMode() { enterMode(true); }
 void TfrmFileDialog::enterMode(bool saving) {
   cmbVersion->clear();
   if (!saving) cmbVersion->addItem(QStringLiteral("Auto detect"));
-  listVersions(*cmbVersion, mainWindow().core().versions);
+  const TEditorCore& core = mainWindow().core();
+  listVersions(*cmbVersion, core.versions);
   isSaving = saving;
   btnExecute->setText(saving ? QStringLiteral("Save") : QStringLiteral("Open"));
   cmbVersion->setCurrentIndex(-1);
   cmbVersion->clearEditText();
+  // A file opened in a layout that no catalog entry has is saved in that layout unless the user
+  // chooses otherwise: choosing the catalog entry of the same name would change the file.
+  if (saving && core.currentVersion != nullptr && core.isRunVersion(*core.currentVersion)) {
+    cmbVersion->setCurrentIndex(static_cast<int>(core.currentVersion - core.versions.data()));
+  }
   setWindowTitle(saving ? QStringLiteral("Save...") : QStringLiteral("Open..."));
   resetProgress();
 }
@@ -267,6 +299,7 @@ void TfrmFileDialog::executeSave(const QString& path, int position) {
   }
 
   bool saved = false;
+  const std::int64_t startedAt = clockMs();
   {
     const TRunScope run(this, FRunning);
     startAnimation();
@@ -278,7 +311,12 @@ void TfrmFileDialog::executeSave(const QString& path, int position) {
     stopAnimation();
     main.history().markSaved();
     host.setMainTitle(formatTitle(version.name, false, fileName));
+    main.statusLine().report("Saved " + counted(core.spriteFile.Sprites.size(), "sprite") + " as " +
+                             version.name + " in " + secondsText(clockMs() - startedAt));
   } else {
+    const std::string& reason = core.spriteFile.errorString();
+    main.statusLine().report("Cannot save " + fileName +
+                             (reason.empty() ? std::string() : ": " + reason));
     host.showMessage("Cannot save Sprite File!", kError, TMsgIcon::Error);
     resetProgress();
     stopAnimation();
@@ -299,7 +337,11 @@ void TfrmFileDialog::executeOpen(const QString& path, int position) {
   startAnimation();
   TVersionInfo version;
   if (position == 0) {
-    if (!detectVersion(fileName, version) && !askForUnknownVersion(fileName, version)) {
+    if (detectVersion(fileName, version)) {
+      // A catalog version's signature in another layout is a version of this run, listed to
+      // choose when saving.
+      version = addRunVersion(version);
+    } else if (!askForUnknownVersion(fileName, version)) {
       stopAnimation();
       host.showMessage("cannot auto detect this Sprite File!", kError, TMsgIcon::Error);
       return;
@@ -310,6 +352,7 @@ void TfrmFileDialog::executeOpen(const QString& path, int position) {
   resetProgress();
 
   bool opened = false;
+  const std::int64_t startedAt = clockMs();
   {
     const TRunScope run(this, FRunning);
     opened = core.openFile(fileName, version);
@@ -321,7 +364,19 @@ void TfrmFileDialog::executeOpen(const QString& path, int position) {
     main.loadSprites();
     host.setMainTitle(formatTitle(version.name, false, fileName));
     if (main.propertiesDialog) main.propertiesDialog->actualize();
+    std::vector<std::string> notes;
+    if (std::string note = signatureNote(core.spriteFile.signature, version, core.versions);
+        !note.empty()) {
+      notes.push_back(std::move(note));
+    }
+    main.statusLine().report("Opened " + counted(core.spriteFile.Sprites.size(), "sprite") +
+                                 " as " + version.name + " in " +
+                                 secondsText(clockMs() - startedAt),
+                             notes);
   } else {
+    const std::string& reason = core.spriteFile.errorString();
+    main.statusLine().report("Cannot load " + fileName +
+                             (reason.empty() ? std::string() : ": " + reason));
     host.showMessage("Cannot load Sprite file!", kError, TMsgIcon::Error);
     resetProgress();
     stopAnimation();
@@ -331,10 +386,14 @@ void TfrmFileDialog::executeOpen(const QString& path, int position) {
         // A layout no entry of the file's signature has is named as a version of this run, which
         // must then be there to choose.
         addRunVersion(*other);
-        host.showMessage("This file reads as " + other->name + " (" +
-                             describeLayout(layoutOf(*other)) +
-                             "). Choose that version to open it.",
-                         "Files", TMsgIcon::None);
+        // A layout variant's name says its layout already.
+        const bool variant = !catalogNameOf(*other, core.versions).empty() &&
+                             catalogNameOf(*other, core.versions) != other->name;
+        host.showMessage(
+            "This file reads as " + other->name +
+                (variant ? std::string() : " (" + describeLayout(layoutOf(*other)) + ")") +
+                ". Choose that version to open it.",
+            "Files", TMsgIcon::None);
       }
     }
   }

@@ -22,6 +22,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QStatusBar>
 #include <QStyleOptionMenuItem>
 #include <QUrl>
 #include <algorithm>
@@ -41,6 +42,7 @@
 #include "ui/SpriteDelegate.h"
 #include "ui/SpriteListBox.h"
 #include "ui/SpriteListModel.h"
+#include "ui/StatusLine.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmFileDialog.h"
 #include "ui/TfrmFileProperties.h"
@@ -175,6 +177,7 @@ TfrmMain::TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidg
 
   buildClientArea();
   buildMenus();
+  FStatusLine = std::make_unique<TStatusLine>(*statusBar());
   // Opens at the client size of its design; the client area's layout lets it grow from there.
   adjustSize();
   move(kScreenPosition);
@@ -396,7 +399,9 @@ void TfrmMain::Undo1Click() {
     FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
     return;
   }
+  const QString step = FHistory->undoText();
   FHistory->undo();
+  if (!step.isEmpty()) FStatusLine->report("Undone: " + step.toStdString());
 }
 
 void TfrmMain::Redo1Click() {
@@ -404,7 +409,9 @@ void TfrmMain::Redo1Click() {
     FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
     return;
   }
+  const QString step = FHistory->redoText();
   FHistory->redo();
+  if (!step.isEmpty()) FStatusLine->report("Redone: " + step.toStdString());
 }
 
 void TfrmMain::loadSprites() {

@@ -34,6 +34,7 @@ class TfrmPreview;
 class TfrmSpriteSheet;
 class TChildWindow;
 class TShortcutFilter;
+class TStatusLine;
 
 // The program's only top-level window: the sprite list, the menus, the search, and the host of
 // every other window.
@@ -52,6 +53,8 @@ class TfrmMain : public QMainWindow {
   IFileChooser& chooser() const noexcept { return FChooser; }
   // The undo history of the open file.
   TEditHistory& history() const noexcept { return *FHistory; }
+  // What the last command did, in the status bar.
+  TStatusLine& statusLine() const noexcept { return *FStatusLine; }
 
   // Rebuilds the rows from the sprite file's Sprites.
   void loadSprites();
@@ -209,6 +212,7 @@ class TfrmMain : public QMainWindow {
   std::unique_ptr<TSpriteCommands> FCommands;
   std::unique_ptr<TBulkCommands> FBulk;
   TShortcutFilter* FShortcuts = nullptr;
+  std::unique_ptr<TStatusLine> FStatusLine;
 };
 
 }  // namespace tess

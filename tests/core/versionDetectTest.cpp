@@ -74,7 +74,10 @@ TEST_F(VersionDetect, EachLayoutIsTheOnlyOneThatReadsItsOwnFile) {
     const TSprProbe probe = probeSprFile(path);
     ASSERT_TRUE(probe.readable) << probe.error;
     EXPECT_EQ(probe.signature, kStranger);
-    for (const TSprLayout other : kSprLayouts) EXPECT_EQ(probe.reads(other), other == layout);
+    for (const TSprLayout other : kSprLayouts) {
+      EXPECT_EQ(probe.reads(other), other == layout);
+      EXPECT_EQ(sampleReads(path, other), other == layout) << nameOf(other);
+    }
     EXPECT_EQ(detectLayoutOf(path), layout);
   }
 }
@@ -106,9 +109,13 @@ TEST_F(VersionDetect, AutoDetectTakesTheFirstEntryWhoseLayoutReadsTheFile) {
     std::optional<std::string> expected;
   };
   const std::vector<Case> cases = {
-      {{false, false}, kShared, "plain"},      {{true, true}, kShared, "wide alpha"},
-      {{true, false}, kShared, "plain"},  // no entry reads it: the first with the signature
-      {{true, true}, kOther, "other"},         {{false, false}, kOther, "other"},
+      {{false, false}, kShared, "plain"},
+      {{true, true}, kShared, "wide alpha"},
+      // No entry reads it: the layout it reads in, under the first entry's name.
+      {{true, false}, kShared, "plain (32-bit, no alpha)"},
+      {{true, true}, kOther, "other"},
+      {{false, false}, kOther, "other (16-bit, no alpha)"},
+      {{false, true}, kOther, "other (16-bit, alpha)"},
       {{true, true}, kStranger, std::nullopt},
   };
   for (const Case& c : cases) {
@@ -118,10 +125,46 @@ TEST_F(VersionDetect, AutoDetectTakesTheFirstEntryWhoseLayoutReadsTheFile) {
     ASSERT_EQ(found.has_value(), c.expected.has_value());
     if (found) {
       EXPECT_EQ(found->name, *c.expected);
+      EXPECT_EQ(found->spriteSignature, c.signature);
+      EXPECT_EQ(layoutOf(*found), c.layout);
+      // The probe of the whole file and the sampled look agree.
+      const std::optional<TVersionInfo> probed = detectCatalogVersion(probeSprFile(path), versions);
+      ASSERT_TRUE(probed);
+      EXPECT_EQ(probed->name, found->name);
     }
     EXPECT_EQ(catalogKnows(c.signature, versions), c.expected.has_value());
   }
   EXPECT_EQ(detectCatalogVersion(dir.file("missing.spr"), versions), std::nullopt);
+}
+
+TEST_F(VersionDetect, AFileThatReadsInSeveralLayoutsKeepsTheCatalogEntry) {
+  // Only empty sprites: both 16-bit layouts read it, the entry's 32-bit one does not.
+  const std::string ambiguous =
+      writeBytes(dir, "empty.spr", SprBytes().header(kOther, 2, false).u32(0).u32(0));
+  const std::optional<TVersionInfo> found = detectCatalogVersion(ambiguous, versions);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->name, "other");
+  EXPECT_EQ(layoutOf(*found), (TSprLayout{true, true}));
+}
+
+TEST_F(VersionDetect, TheSampleRefusesBrokenTablesAndRecords) {
+  // A table entry past the end, a record whose runs overrun it, a count of 0, a count past the
+  // file: each is seen without reading the whole file.
+  const struct {
+    const char* name;
+    SprBytes bytes;
+  } cases[] = {
+      {"entry past the end", SprBytes().header(kOther, 1, true).u32(4000)},
+      {"runs past the data size",
+       SprBytes().header(kOther, 1, true).u32(12).u8({0xFF, 0, 0xFF}).u16(4).u16(0).u16(9)},
+      {"no sprites", SprBytes().header(kOther, 0, true)},
+      {"count past the file", SprBytes().header(kOther, 500, true).u32(0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(sampleReads(writeBytes(dir, "bad.spr", c.bytes), {true, false}));
+  }
+  EXPECT_FALSE(sampleReads(dir.file("missing.spr"), {true, false}));
 }
 
 TEST_F(VersionDetect, AFailedOpenIsToldTheVersionThatReadsTheFile) {
@@ -143,7 +186,8 @@ TEST_F(VersionDetect, AFailedOpenIsToldTheVersionThatReadsTheFile) {
   const std::string narrow = writeFile(dir, "narrow.spr", kShared, {true, false});
   const std::optional<TVersionInfo> narrowHint = versionThatReads(narrow, versions, {true, true});
   ASSERT_TRUE(narrowHint);
-  EXPECT_EQ(narrowHint->name, "Unknown (4A11CE55)");
+  EXPECT_EQ(narrowHint->name, "plain (32-bit, no alpha)");
+  EXPECT_EQ(layoutOf(*narrowHint), (TSprLayout{true, false}));
   EXPECT_EQ(versionThatReads(dir.file("missing.spr"), versions, {true, true}), std::nullopt);
 }
 
@@ -156,6 +200,20 @@ TEST(VersionWords, NamesAndLayoutsInWords) {
   EXPECT_TRUE(unknown.sprite32);
   EXPECT_FALSE(unknown.alpha);
   EXPECT_EQ(describeLayout({true, true}), "32-bit counts, with alpha");
+  const std::vector<TVersionInfo> catalog = {{kShared, "10.98", true, false}};
+  const TVersionInfo variant = layoutVariant(catalog[0], {false, true});
+  EXPECT_EQ(variant.name, "10.98 (16-bit, alpha)");
+  EXPECT_EQ(variant.spriteSignature, kShared);
+  EXPECT_EQ(layoutOf(variant), (TSprLayout{false, true}));
+  // Names as --client and --to take them: entries, and variants spelled out.
+  ASSERT_TRUE(versionNamed("10.98 (16-bit, alpha)", catalog));
+  EXPECT_EQ(layoutOf(*versionNamed("10.98 (16-bit, alpha)", catalog)), (TSprLayout{false, true}));
+  EXPECT_EQ(versionNamed("10.98", catalog)->name, "10.98");
+  EXPECT_EQ(versionNamed("10.98 (32-bit, no alpha)", catalog), std::nullopt);  // the entry itself
+  EXPECT_EQ(versionNamed("10.98 (8-bit, alpha)", catalog), std::nullopt);
+  EXPECT_EQ(catalogNameOf(variant, catalog), "10.98");
+  EXPECT_EQ(catalogNameOf(catalog[0], catalog), "10.98");
+  EXPECT_EQ(catalogNameOf(unknownVersion(kOther, {true, true}), catalog), "");
   EXPECT_EQ(describeLayout({false, false}), "16-bit counts, without alpha");
 }
 

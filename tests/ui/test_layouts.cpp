@@ -187,22 +187,93 @@ class LayoutsTest : public QObject {
     const QString path = f.path("alpha.spr");
     QVERIFY(writeFile(f, path, 20, f.core.versions.at(1).spriteSignature, TSprLayout{true, true}));
     openThroughWindow(f, path, 2);
-    QCOMPARE(
-        f.host.lastText(),
-        std::string("This file reads as Unknown (57BBD603) (32-bit counts, with alpha). Choose "
-                    "that version to open it."));
+    QCOMPARE(f.host.lastText(),
+             std::string("This file reads as 10.98 (32-bit, alpha). Choose that version to open "
+                         "it."));
     QComboBox& versions = *f.main->dialog->cmbVersion;
     QCOMPARE(versions.count(), 4);
-    QCOMPARE(versions.itemText(3), QStringLiteral("Unknown (57BBD603)"));
+    QCOMPARE(versions.itemText(3), QStringLiteral("10.98 (32-bit, alpha)"));
     f.main->New1Click();
     QCOMPARE(f.main->newDialog->cmbVersion->count(), 3);
-    QCOMPARE(f.main->newDialog->cmbVersion->itemText(2), QStringLiteral("Unknown (57BBD603)"));
+    QCOMPARE(f.main->newDialog->cmbVersion->itemText(2), QStringLiteral("10.98 (32-bit, alpha)"));
 
     f.host.clearMessages();
     openThroughWindow(f, path, 3);
     QVERIFY(f.host.messages.empty());
     QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{20});
     QCOMPARE(f.core.spriteFile.Sprites[0]->bitmap->FBits()[7], 0x80102030u);
+  }
+
+  // Custom clients keep a known version's signature in another layout. Auto detect opens such a
+  // file in the one layout that reads it, named after the version and the layout; the save
+  // window offers that version first, and saving in it gives back the same bytes.
+  void knownSignatureInAnotherLayoutOpensWithAutoDetect_data() {
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<bool>("sprite32");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<QString>("name");
+    const struct {
+      int entry;
+      bool sprite32;
+      bool alpha;
+      const char* name;
+    } cases[] = {
+        {1, true, true, "10.98 (32-bit, alpha)"},
+        {1, false, false, "10.98 (16-bit, no alpha)"},
+        {1, false, true, "10.98 (16-bit, alpha)"},
+        {0, true, false, "8.60 (32-bit, no alpha)"},
+        {0, false, true, "8.60 (16-bit, alpha)"},
+        {0, true, true, "8.60 (32-bit, alpha)"},
+        {2, false, false, "Custom (16-bit, no alpha)"},
+        {2, true, false, "Custom (32-bit, no alpha)"},
+        {2, false, true, "Custom (16-bit, alpha)"},
+    };
+    for (const auto& c : cases) {
+      QTest::newRow(c.name) << c.entry << c.sprite32 << c.alpha << QString::fromLatin1(c.name);
+    }
+  }
+  void knownSignatureInAnotherLayoutOpensWithAutoDetect() {
+    QFETCH(int, entry);
+    QFETCH(bool, sprite32);
+    QFETCH(bool, alpha);
+    QFETCH(QString, name);
+    EditorFixture::Options options;
+    options.versions = {{"8.60", 0x4C220594u, false, false},
+                        {"10.98", 0x57BBD603u, true, false},
+                        {"Custom", 0xC0C0A1FAu, true, true}};
+    EditorFixture f(options);
+    const QString path = f.path("variant.spr");
+    const std::uint32_t signature = options.versions.at(static_cast<std::size_t>(entry)).signature;
+    QVERIFY(writeFile(f, path, 30, signature, TSprLayout{sprite32, alpha}));
+    const QByteArray original = bytesOf(path);
+
+    openThroughWindow(f, path, 0);
+    QVERIFY2(f.host.messages.empty(), f.host.lastText().c_str());
+    QCOMPARE(f.core.spriteFile.Sprites.size(), std::size_t{30});
+    QCOMPARE(f.main->windowTitle(), QStringLiteral("Tessaline (%1) - file: %2").arg(name, path));
+    QCOMPARE(f.core.spriteFile.Sprites[0]->bitmap->FBits()[7], alpha ? 0x80102030u : 0xFF102030u);
+    QComboBox& openVersions = *f.main->dialog->cmbVersion;
+    QCOMPARE(openVersions.itemText(openVersions.count() - 1), name);
+
+    // The save window offers the layout the file has; the catalog entries stay as they were.
+    f.main->Save1Click();
+    QComboBox& versions = *f.main->dialog->cmbVersion;
+    QCOMPARE(versions.currentText(), name);
+    QCOMPARE(versions.count(), 4);
+    const QString again = f.path("again.spr");
+    f.main->dialog->edtSpr->setText(again);
+    QTest::mouseClick(f.main->dialog->btnExecute, Qt::LeftButton);
+    QVERIFY2(f.host.messages.empty(), f.host.lastText().c_str());
+    QCOMPARE(bytesOf(again), original);
+    QCOMPARE(f.main->windowTitle(), QStringLiteral("Tessaline (%1) - file: %2").arg(name, again));
+  }
+
+  // A file in a catalog entry's own layout: the save window still starts with no choice.
+  void catalogFilesStartTheSaveWindowWithoutAChoice() {
+    EditorFixture f;
+    QVERIFY(f.openTestFile(5, 1));
+    f.main->Save1Click();
+    QCOMPARE(f.main->dialog->cmbVersion->currentIndex(), -1);
   }
 };
 
