@@ -87,6 +87,19 @@ const TVersionInfo* TCliContext::versionWithSignature(std::int32_t signature) co
   return found == FVersions.end() ? nullptr : &*found;
 }
 
+std::optional<TVersionInfo> TCliContext::resolveVersion(const std::string& name) const {
+  return tess::versionNamed(name, FVersions);
+}
+
+void TCliContext::note(const std::string& file, const std::string& text) const {
+  if (FQuiet) return;
+  std::string line = "tessaline-cli: ";
+  if (!file.empty()) line += file + ": ";
+  line += "note: " + text;
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  std::fprintf(FErr, "%s\n", line.c_str());
+}
+
 void TCliContext::error(const std::string& file, const std::string& reason) const {
   std::string line = "tessaline-cli: ";
   if (!file.empty()) line += file + ": ";
@@ -110,7 +123,7 @@ bool resolveReadAs(TCliContext& context, const std::string& path, TReadAs& readA
                    std::string& reason) {
   const std::string client = context.arguments().value("client").value_or("auto");
   if (client != "auto") {
-    const TVersionInfo* const version = context.versionNamed(client);
+    const std::optional<TVersionInfo> version = context.resolveVersion(client);
     if (!version) {
       reason = "no version \"" + client + "\" in the catalog";
       return false;
@@ -119,32 +132,16 @@ bool resolveReadAs(TCliContext& context, const std::string& path, TReadAs& readA
     readAs.layout = layoutOf(*version);
     return true;
   }
-  // With one catalog entry for the signature, "Auto detect" takes that entry whatever the
-  // layouts say, so the whole file need not be read twice.
-  std::uint8_t head[4] = {};
-  std::size_t got = 0;
-  if (!readHead(path, head, sizeof head, got, reason)) return false;
-  if (got == sizeof head) {
-    const auto signature =
-        static_cast<std::int32_t>(head[0] | (std::uint32_t{head[1]} << 8) |
-                                  (std::uint32_t{head[2]} << 16) | (std::uint32_t{head[3]} << 24));
-    const auto& versions = context.versions();
-    if (std::count_if(versions.begin(), versions.end(),
-                      [&](const TVersionInfo& v) { return v.spriteSignature == signature; }) == 1) {
-      readAs.version = *context.versionWithSignature(signature);
-      readAs.layout = layoutOf(*readAs.version);
-      return true;
-    }
+  // The editor's "Auto detect", which reads only a sample of the file where it can.
+  if (const std::optional<TVersionInfo> version = detectCatalogVersion(path, context.versions())) {
+    readAs.version = *version;
+    readAs.layout = layoutOf(*version);
+    return true;
   }
   const TSprProbe probe = probeSprFile(path);
   if (!probe.readable) {
     reason = probe.error.empty() ? "cannot read the file" : probe.error;
     return false;
-  }
-  if (const std::optional<TVersionInfo> version = detectCatalogVersion(probe, context.versions())) {
-    readAs.version = *version;
-    readAs.layout = layoutOf(*version);
-    return true;
   }
   const std::optional<TSprLayout> layout = probe.onlyLayout();
   if (!layout) {

@@ -32,12 +32,18 @@ class TCliContext {
   const TVersionInfo* versionNamed(const std::string& name) const noexcept;
   // The first catalog entry with `signature`, or nullptr, as "Auto detect" chooses.
   const TVersionInfo* versionWithSignature(std::int32_t signature) const noexcept;
+  // The catalog entry called `name`, or the layout variant of one that `name` spells, as the
+  // editor names them: "10.98 (16-bit, alpha)".
+  std::optional<TVersionInfo> resolveVersion(const std::string& name) const;
 
   // One line on standard error: the program, the file (when there is one) and the reason.
   void error(const std::string& file, const std::string& reason) const;
   void usageError(const std::string& reason) const;
   // Results go to standard output, unless --quiet.
   void print(const std::string& line) const;
+  // Something the user should know that is no error ("note: ..."), on standard error, unless
+  // --quiet.
+  void note(const std::string& file, const std::string& text) const;
 
   bool quiet() const noexcept { return FQuiet; }
   bool showProgress() const noexcept { return !FQuiet && stderrIsTerminal(); }
@@ -58,7 +64,8 @@ struct TOpenedFile {
   std::string path;
   std::unique_ptr<TSpriteFile> file;
   TSprLayout layout;
-  // The catalog entry whose signature the file has, when there is one.
+  // The version the file was read as when its signature is that version's (a catalog entry or
+  // a layout variant of one), else the catalog entry whose signature the file has, if any.
   std::optional<TVersionInfo> version;
   std::int32_t signature = 0;
   std::uint64_t bytes = 0;
@@ -68,7 +75,8 @@ struct TOpenedFile {
 // the layout detection for signatures the catalog lacks).
 struct TReadAs {
   TSprLayout layout;
-  // The catalog entry read as; none for a signature the catalog lacks.
+  // The catalog entry, or layout variant of one, read as; none for a signature the catalog
+  // lacks.
   std::optional<TVersionInfo> version;
 };
 [[nodiscard]] bool resolveReadAs(TCliContext& context, const std::string& path, TReadAs& readAs,

@@ -1,4 +1,8 @@
+#include <optional>
 #include <string>
+
+#include "core/spriteAnalysis.h"
+#include "core/wording.h"
 
 #include "cli/Commands.h"
 #include "cli/SpriteIo.h"
@@ -14,7 +18,7 @@ int runConvert(TCliContext& context) {
   }
   const std::string& in = operands[0];
   const std::string& out = operands[1];
-  const TVersionInfo* const target = context.versionNamed(*to);
+  const std::optional<TVersionInfo> target = context.resolveVersion(*to);
   if (!target) {
     context.usageError("no version \"" + *to + "\" in the catalog");
     return kExitTrouble;
@@ -36,6 +40,15 @@ int runConvert(TCliContext& context) {
     context.error(in, "has " + std::to_string(count) + " sprites; version " + target->name +
                           " counts them in 16 bits and holds at most 65500");
     return kExitTrouble;
+  }
+  if (opened.layout.alpha && !layout.alpha) {
+    // The target stores every coloured pixel opaque.
+    const TPartialAlpha partial = countPartialAlpha(opened.file->Sprites);
+    if (partial.pixels > 0) {
+      context.note(in, counted(partial.pixels, "partly transparent pixel") + " in " +
+                           counted(partial.sprites, "sprite") + " become opaque in " +
+                           target->name);
+    }
   }
   TProgress progress("writing " + out, context.showProgress());
   opened.file->onLoadSprite.push_back(TonLoadSprite(&progress, &TProgress::onSprite));

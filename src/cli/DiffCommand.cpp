@@ -4,30 +4,11 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "core/spriteAnalysis.h"
+#include "core/versionDetect.h"
 
 namespace tess::cli {
 
 namespace {
-
-// Whether two sprites show the same pixels. A sprite that shows nothing (an empty one, a cleared
-// one, a wholly transparent one) equals every other such sprite, and transparent pixels are equal
-// whatever colour they keep, since a file keeps none for them.
-bool samePixels(const TSprite& a, const TSprite& b) noexcept {
-  const bool aBlank = showsNothing(a);
-  const bool bBlank = showsNothing(b);
-  if (aBlank || bBlank) return aBlank == bBlank;
-  const TBitmap32& x = *a.bitmap;
-  const TBitmap32& y = *b.bitmap;
-  if (x.Width() != y.Width() || x.Height() != y.Height()) return false;
-  const TColor32* const p = x.FBits();
-  const TColor32* const q = y.FBits();
-  for (std::size_t i = 0; i < x.pixelCount(); ++i) {
-    if (p[i] == q[i]) continue;
-    if (AlphaOf(p[i]) == 0 && AlphaOf(q[i]) == 0) continue;
-    return false;
-  }
-  return true;
-}
 
 std::vector<std::int32_t> idRange(std::size_t first, std::size_t last) {
   std::vector<std::int32_t> ids;
@@ -58,10 +39,24 @@ int runDiff(TCliContext& context) {
   const std::vector<std::int32_t> added = idRange(left.size() + 1, right.size());
   const std::vector<std::int32_t> removed = idRange(right.size() + 1, left.size());
   const bool differ = !changed.empty() || !added.empty() || !removed.empty();
+  // Equal sprites in files of another signature or layout: no difference of pixels, but the
+  // files are not interchangeable.
+  const bool sameSignature = a.signature == b.signature;
+  const bool sameLayout = a.layout == b.layout;
+  if (!sameSignature) {
+    context.note({}, "the signatures differ: " + signatureHex(a.signature) + " and " +
+                         signatureHex(b.signature));
+  }
+  if (!sameLayout) {
+    context.note(
+        {}, "the layouts differ: " + describeLayout(a.layout) + " and " + describeLayout(b.layout));
+  }
 
   if (context.arguments().has("json")) {
     context.print("{\"changed\":" + jsonArray(changed) + ",\"added\":" + jsonArray(added) +
-                  ",\"removed\":" + jsonArray(removed) + "}");
+                  ",\"removed\":" + jsonArray(removed) +
+                  ",\"sameSignature\":" + (sameSignature ? "true" : "false") +
+                  ",\"sameLayout\":" + (sameLayout ? "true" : "false") + "}");
   } else if (!differ) {
     context.print("no differences");
   } else {

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,10 +10,13 @@
 #include "cli/SpriteIo.h"
 #include "core/spriteDocument.h"
 #include "core/spriteEdits.h"
+#include "core/wording.h"
 #include "image/imageFile.h"
 #include "image/spriteSheet.h"
 
 namespace tess::cli {
+
+namespace fs = std::filesystem;
 
 int runImport(TCliContext& context) {
   const auto& arguments = context.arguments();
@@ -39,6 +43,8 @@ int runImport(TCliContext& context) {
   // One picture serves every image, as in the editor's Add.
   TBitmap32 picture;
   const bool sheets = arguments.has("sheet");
+  const bool fit = arguments.has("fit");
+  const bool keepEmpty = arguments.has("keep-empty");
   std::vector<std::unique_ptr<TSprite>> sprites;
   for (std::size_t i = 1; i < operands.size(); ++i) {
     const std::string& image = operands[i];
@@ -63,11 +69,37 @@ int runImport(TCliContext& context) {
                                    " is not a whole number of 32x32 tiles");
           return kExitTrouble;
         }
-        for (auto& tile : cutSheet(picture, false)) {
+        // Fully transparent tiles are left out, as the editor's import does by default.
+        const std::size_t tiles = static_cast<std::size_t>(picture.Width() / kSheetTile) *
+                                  static_cast<std::size_t>(picture.Height() / kSheetTile);
+        std::size_t kept = 0;
+        for (auto& tile : cutSheet(picture, !keepEmpty)) {
           sprites.push_back(spriteWithImage(std::move(tile)));
+          ++kept;
+        }
+        if (kept < tiles) {
+          context.note(image, counted(tiles - kept, "fully transparent tile") +
+                                  " left out (--keep-empty keeps them)");
         }
       } else {
-        sprites.push_back(spriteWithImage(fitToSprite(picture)));
+        const bool whole = picture.Width() == kSpriteSide && picture.Height() == kSpriteSide;
+        if (!whole && !fit) {
+          context.error(image, "is " + std::to_string(picture.Width()) + "x" +
+                                   std::to_string(picture.Height()) +
+                                   ", not 32x32; give --fit to cut or pad it as the editor's Add "
+                                   "does, or --sheet to cut it into tiles");
+          return kExitTrouble;
+        }
+        auto fitted = fitToSprite(picture);
+        const std::string name = fs::path(image).filename().string();
+        if (const std::string note = fitNote(name, picture.Width(), picture.Height());
+            !note.empty()) {
+          context.note({}, note);
+        }
+        if (const std::string note = transparentNote(name, *fitted); !note.empty()) {
+          context.note({}, note);
+        }
+        sprites.push_back(spriteWithImage(std::move(fitted)));
       }
     } catch (const std::exception& error) {
       context.error(image, std::string("cannot add the sprite: ") + error.what());

@@ -20,10 +20,14 @@ int runInfo(TCliContext& context) {
     if (sprite->isDUmmy) ++empty;
   }
   const std::string version = opened.version ? opened.version->name : "unknown";
+  // The config.ini section the version is, or is a layout variant of.
+  const std::string catalogName =
+      opened.version ? catalogNameOf(*opened.version, context.versions()) : std::string();
   const std::string sprites = std::to_string(opened.file->Sprites.size());
   if (context.arguments().has("json")) {
     context.print("{\"signature\":" + jsonString(signatureHex(opened.signature)) +
-                  ",\"version\":" + jsonString(version) +
+                  ",\"version\":" + jsonString(version) + ",\"catalogVersion\":" +
+                  (catalogName.empty() ? std::string("null") : jsonString(catalogName)) +
                   ",\"countBits\":" + std::to_string(opened.layout.countBits()) +
                   ",\"alpha\":" + (opened.layout.alpha ? "true" : "false") +
                   ",\"sprites\":" + sprites + ",\"empty\":" + std::to_string(empty) +
@@ -32,6 +36,9 @@ int runInfo(TCliContext& context) {
   }
   context.print("signature: " + signatureHex(opened.signature));
   context.print("version: " + version);
+  if (!catalogName.empty() && catalogName != version) {
+    context.print("catalog version: " + catalogName + " (in another layout)");
+  }
   context.print("count width: " + std::to_string(opened.layout.countBits()) + " bits");
   context.print(std::string("alpha: ") + (opened.layout.alpha ? "yes" : "no"));
   context.print("sprites: " + sprites);

@@ -66,6 +66,29 @@ bool showsNothing(const TSprite& sprite) noexcept {
   return std::all_of(pixels, pixels + kPixels, [](TColor32 pixel) { return AlphaOf(pixel) == 0; });
 }
 
+bool samePixels(const TSprite& a, const TSprite& b) noexcept {
+  const bool aBlank = showsNothing(a);
+  const bool bBlank = showsNothing(b);
+  if (aBlank || bBlank) return aBlank == bBlank;
+  return sameImage(imageOf(a), imageOf(b));
+}
+
+TPartialAlpha countPartialAlpha(std::span<const std::unique_ptr<TSprite>> sprites) noexcept {
+  TPartialAlpha found;
+  for (const auto& sprite : sprites) {
+    const TColor32* const pixels = sprite ? imageOf(*sprite) : nullptr;
+    if (!pixels) continue;
+    const auto partial =
+        static_cast<std::size_t>(std::count_if(pixels, pixels + kPixels, [](TColor32 pixel) {
+          const std::uint32_t alpha = AlphaOf(pixel);
+          return alpha != 0 && alpha != 255;
+        }));
+    found.pixels += partial;
+    found.sprites += partial > 0 ? 1 : 0;
+  }
+  return found;
+}
+
 TDuplicateGroups findDuplicates(std::span<const std::unique_ptr<TSprite>> sprites) {
   constexpr std::uint32_t kNone = UINT32_MAX;
   // An image of transparent pixels only is saved as an empty sprite, so it counts as one.

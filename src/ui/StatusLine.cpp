@@ -27,18 +27,6 @@ void TStatusLine::report(const std::string& summary, const std::vector<std::stri
   FText->setToolTip(FLines.size() > 1 ? FLines.join(QLatin1Char('\n')) : QString());
 }
 
-std::string groupedNumber(std::uint64_t value) {
-  std::string digits = std::to_string(value);
-  for (std::ptrdiff_t at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
-    digits.insert(static_cast<std::size_t>(at), 1, ',');
-  }
-  return digits;
-}
-
-std::string counted(std::size_t count, const std::string& noun) {
-  return groupedNumber(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
 std::string spriteRange(std::size_t count, std::int32_t first) {
   if (count == 1) return "1 sprite (ID " + std::to_string(first) + ")";
   const std::int64_t last = std::int64_t{first} + static_cast<std::int64_t>(count) - 1;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/wording.h"
+
 class QLabel;
 class QStatusBar;
 
@@ -28,11 +30,7 @@ class TStatusLine {
   QStringList FLines;
 };
 
-// Sprite counts and the like as users read them: 120100 -> "120,100".
-std::string groupedNumber(std::uint64_t value);
 // "5 sprites (IDs 20001–20005)", "1 sprite (ID 7)": the sprites first..first+count-1.
 std::string spriteRange(std::size_t count, std::int32_t first);
-// "1 sprite", "12 sprites"; `noun` is the singular.
-std::string counted(std::size_t count, const std::string& noun);
 
 }  // namespace tess

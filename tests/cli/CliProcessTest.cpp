@@ -512,8 +512,18 @@ TEST_F(CliTest, ImportAppendsImagesFittedAsAddDoes) {
   savePngFile(picture, image);
 
   const std::string out = dir.file("imported.spr");
-  const CliResult result = run({"import", path, image, image, "--out", out});
+  // Without --fit a picture of another size is refused by its size, and nothing is written.
+  const CliResult refused = run({"import", path, image, "--out", out});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("pic.png: is 40x20, not 32x32; give --fit"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(out));
+
+  const CliResult result = run({"import", path, image, image, "--fit", "--out", out});
   ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("note: pic.png is 40x20: cut and padded to 32x32 with black"),
+            std::string::npos)
+      << result.err;
   const auto file = load(out, kVersions[0].layout);
   ASSERT_EQ(file->Sprites.size(), 4u);
   EXPECT_EQ(file->signature, static_cast<std::int32_t>(kVersions[0].signature));
@@ -543,8 +553,15 @@ TEST_F(CliTest, ImportCutsSheetsIntoTilesLeftToRightTopToBottom) {
   const std::string image = dir.file("sheet.png");
   savePngFile(assembleSheet(tiles, 2), image);
 
-  ASSERT_EQ(run({"import", path, image, "--sheet", "--force"}).status, 0);
-  const auto file = load(path, kVersions[3].layout);
+  const std::string kept = dir.file("kept.spr");
+  ASSERT_EQ(run({"import", path, image, "--sheet", "--keep-empty", "--out", kept}).status, 0);
+  // By default the wholly transparent fourth cell is left out, as the editor's import does.
+  const CliResult skipping = run({"import", path, image, "--sheet", "--force"});
+  ASSERT_EQ(skipping.status, 0) << skipping.err;
+  EXPECT_NE(skipping.err.find("note: 1 fully transparent tile left out"), std::string::npos)
+      << skipping.err;
+  EXPECT_EQ(load(path, kVersions[3].layout)->Sprites.size(), 4u);
+  const auto file = load(kept, kVersions[3].layout);
   ASSERT_EQ(file->Sprites.size(), 5u);
   // The tiles as the editor's reader sees the sheet for a file with alpha.
   TBitmap32 decoded;
@@ -561,7 +578,7 @@ TEST_F(CliTest, ImportCutsSheetsIntoTilesLeftToRightTopToBottom) {
   EXPECT_FALSE(std::equal(expected[0]->FBits(), expected[0]->FBits() + 1024, expected[1]->FBits()));
   EXPECT_EQ(expected[2]->FBits()[0], c->FBits()[0]);
   EXPECT_EQ(file->GetSpriteByID(2)->bitmap->FBits()[33], a->FBits()[33]);
-  // The fourth cell of the 2x2 sheet is wholly transparent and comes in as a sprite too.
+  // With --keep-empty the fourth cell of the 2x2 sheet, wholly transparent, comes in too.
   EXPECT_TRUE(file->GetSpriteByID(5)->isDUmmy);
 
   TBitmap32 odd;
@@ -631,6 +648,99 @@ TEST_F(CliTest, DuplicatesGroupsEqualImages) {
   const CliResult none = run({"duplicates", "--json", unique});
   EXPECT_EQ(none.status, 0);
   EXPECT_EQ(Json::parse(none.out)["groups"].items.size(), 0u);
+}
+
+// ----- known signatures stored in another layout
+
+// Custom clients keep a version's signature and change its layout: auto detection reads such a
+// file in the one layout that holds together, named after the version and the layout, and
+// every subcommand works on it.
+TEST_F(CliTest, AKnownSignatureInAnotherLayoutIsReadAsAVariantOfItsVersion) {
+  const struct {
+    std::size_t entry;
+    TSprLayout layout;
+    const char* name;
+  } cases[] = {
+      {1, {true, true}, "10.98 (32-bit, alpha)"},
+      {1, {false, false}, "10.98 (16-bit, no alpha)"},
+      {1, {false, true}, "10.98 (16-bit, alpha)"},
+      {0, {true, false}, "7.40 (32-bit, no alpha)"},
+      {0, {false, true}, "7.40 (16-bit, alpha)"},
+      {0, {true, true}, "7.40 (32-bit, alpha)"},
+      {3, {false, false}, "A32 (16-bit, no alpha)"},
+      {3, {true, false}, "A32 (32-bit, no alpha)"},
+      {3, {false, true}, "A32 (16-bit, alpha)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const LayoutVersion& entry = kVersions[c.entry];
+    const std::string path = makeFile("variant.spr", {"?", entry.signature, c.layout}, {1, 0, 2});
+
+    const CliResult info = run({"info", "--json", path});
+    ASSERT_EQ(info.status, 0) << info.err;
+    const Json object = Json::parse(info.out);
+    EXPECT_EQ(object["version"].text, c.name);
+    EXPECT_EQ(object["catalogVersion"].text, entry.name);
+    EXPECT_EQ(object["countBits"].number, static_cast<long long>(c.layout.countBits()));
+    EXPECT_EQ(object["alpha"].boolean, c.layout.alpha);
+    EXPECT_EQ(run({"verify", path}).status, 0);
+
+    // Export gives the pictures the file holds.
+    const fs::path pngs = dir / "variant-pngs";
+    fs::remove_all(pngs);
+    ASSERT_EQ(run({"export", path, pngs.string()}).status, 0);
+    const auto original = load(path, c.layout);
+    TBitmap32 exported;
+    ASSERT_TRUE(loadPngFile(exported, (pngs / "3.png").string(), ImportAlpha::Keep));
+    EXPECT_TRUE(std::equal(exported.FBits(), exported.FBits() + 1024,
+                           original->GetSpriteByID(3)->bitmap->FBits()));
+
+    // Converting to the variant by its name keeps every byte; to the entry, the entry's layout.
+    const std::string same = dir.file("same.spr");
+    ASSERT_EQ(run({"convert", path, same, "--to", c.name, "--force"}).status, 0);
+    EXPECT_EQ(readBytes(same), readBytes(path));
+    const std::string converted = dir.file("converted.spr");
+    const CliResult toEntry = run({"convert", path, converted, "--to", entry.name, "--force"});
+    ASSERT_EQ(toEntry.status, 0) << toEntry.err;
+    const CliResult back = run({"info", "--json", converted});
+    EXPECT_EQ(Json::parse(back.out)["version"].text, entry.name);
+    // Nothing is lost but partial alpha, where the entry stores none.
+    const bool keepsAlpha = !c.layout.alpha || entry.layout.alpha;
+    EXPECT_EQ(run({"diff", path, converted}).status, keepsAlpha ? 0 : 1);
+  }
+}
+
+TEST_F(CliTest, ConvertToALayoutWithoutAlphaCountsThePixelsMadeOpaque) {
+  // Pattern 1 holds one half-transparent pixel per sprite; a cleared sprite keeps its hidden one.
+  const std::string path = makeFile("alpha.spr", kVersions[3], {1, 2, 0});
+  const CliResult result = run({"convert", path, dir.file("plain.spr"), "--to", "10.98"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(
+      result.err.find("note: 2 partly transparent pixels in 2 sprites become opaque in 10.98"),
+      std::string::npos)
+      << result.err;
+  // Between layouts with alpha, and with --quiet, nothing is said.
+  EXPECT_EQ(run({"convert", path, dir.file("a16.spr"), "--to", "A16"}).err, "");
+  EXPECT_EQ(run({"convert", path, dir.file("q.spr"), "--to", "7.40", "--quiet"}).err, "");
+}
+
+TEST_F(CliTest, DiffNotesAnotherSignatureOrLayoutWhenTheSpritesAreEqual) {
+  const std::string a = makeFile("a.spr", kVersions[0], {1, 2});
+  const std::string b = makeFile("b.spr", kVersions[1], {1, 2});
+  const CliResult text = run({"diff", a, b});
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(text.out, "no differences\n");
+  EXPECT_NE(text.err.find("note: the signatures differ: 41B9EA86 and 57BBD603"), std::string::npos)
+      << text.err;
+  EXPECT_NE(text.err.find("note: the layouts differ: 16-bit counts, without alpha and 32-bit "
+                          "counts, without alpha"),
+            std::string::npos)
+      << text.err;
+  const Json json = Json::parse(run({"diff", "--json", a, b}).out);
+  EXPECT_FALSE(json["sameSignature"].boolean);
+  EXPECT_FALSE(json["sameLayout"].boolean);
+  const CliResult same = run({"diff", a, a});
+  EXPECT_EQ(same.err, "");
 }
 
 }  // namespace
