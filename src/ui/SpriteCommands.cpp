@@ -158,9 +158,9 @@ void TSpriteCommands::addFiles(const QStringList& Files) {
     }
   }
   // Files added before a failing one stay added, and that is a change to save.
-  if (!sprites.empty() && !appendStep(std::move(sprites), nullptr, "Add", notes)) {
-    failure = kCannotAdd;
-  } else if (sprites.empty() && !notes.empty()) {
+  if (!sprites.empty()) {
+    if (!appendStep(std::move(sprites), nullptr, "Add", notes)) failure = kCannotAdd;
+  } else if (!notes.empty()) {
     FMain.statusLine().report("Added no sprite", notes);
   }
   if (failure) FMain.host().showMessage(failure, kErrorCaption, TMsgIcon::Error);

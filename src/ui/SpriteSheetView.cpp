@@ -248,12 +248,21 @@ void TSpriteSheetView::updateGeometries() {
   bar->setRange(0, static_cast<int>(std::min<std::int64_t>(range, INT32_MAX)));
   bar->setSingleStep(FCell.height());
   bar->setPageStep(std::max(FCell.height(), viewport()->height()));
+  FLaidColumns = columns();
   QAbstractItemView::updateGeometries();
 }
 
 void TSpriteSheetView::resizeEvent(QResizeEvent* event) {
+  // The first sprite in view stays in view: with another number of columns its line moves.
+  const std::int64_t firstShown =
+      FLaidColumns > 0 && FCell.height() > 0
+          ? static_cast<std::int64_t>(verticalOffset() / FCell.height()) * FLaidColumns
+          : 0;
   QAbstractItemView::resizeEvent(event);
   updateGeometries();
+  if (firstShown > 0 && firstShown < rowCount()) {
+    verticalScrollBar()->setValue(cellRect(static_cast<int>(firstShown)).top());
+  }
 }
 
 void TSpriteSheetView::mousePressEvent(QMouseEvent* event) {

@@ -59,6 +59,8 @@ class TSpriteSheetView : public QAbstractItemView {
 
   int FZoom = 1;
   QSize FCell;
+  // The columns the scroll range was last laid out for.
+  int FLaidColumns = 0;
 };
 
 }  // namespace tess

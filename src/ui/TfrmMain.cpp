@@ -23,11 +23,13 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStyleOptionMenuItem>
 #include <QUrl>
 #include <algorithm>
 #include <charconv>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -49,6 +51,7 @@
 #include "ui/TfrmNewFile.h"
 #include "ui/TfrmPreview.h"
 #include "ui/TfrmSpriteSheet.h"
+#include "ui/ViewPlacement.h"
 
 namespace tess {
 
@@ -196,6 +199,14 @@ TfrmMain::TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidg
 
 TfrmMain::~TfrmMain() {
   removeListener(FCore.spriteFile.onRelease, TonRelease(this, &TfrmMain::spritesReleased));
+  // The frames outlive this body; they must not report to places already gone.
+  for (const auto& [frame, place] : FPlaceOf) {
+    frame->removeEventFilter(this);
+    disconnect(frame, nullptr, this, nullptr);
+  }
+  FPlaceOf.clear();
+  childArea->removeEventFilter(this);
+  SpriteListBox->removeEventFilter(this);
   if (FShortcuts) QCoreApplication::instance()->removeEventFilter(FShortcuts);
   // The child windows look at this window's fields while they go, so they go first.
   const QList<QMdiSubWindow*> children = childArea->subWindowList();
@@ -230,10 +241,12 @@ void TfrmMain::buildClientArea() {
   childArea->viewport()->setAutoFillBackground(false);
   childArea->setAutoFillBackground(false);
   placement->addWidget(childArea, childArea->geometry(), Anchor::Fill);
+  childArea->installEventFilter(this);
 
   auto* list = new TSpriteListBox(client);
   SpriteListBox = list;
   list->setGeometry(479, 35, 175, 444);
+  list->installEventFilter(this);
   placement->addWidget(list, list->geometry(), Anchor::RightGrowing);
   list->setToolTip(QStringLiteral("Right click to show the menu"));
   list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -399,9 +412,11 @@ void TfrmMain::Undo1Click() {
     FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
     return;
   }
-  const QString step = FHistory->undoText();
+  if (!FHistory->canUndo()) return;
+  // The menu's text, less its "Undo ".
+  const std::string step = FHistory->undoText().mid(5).toStdString();
   FHistory->undo();
-  if (!step.isEmpty()) FStatusLine->report("Undone: " + step.toStdString());
+  FStatusLine->report("Undone: " + step);
 }
 
 void TfrmMain::Redo1Click() {
@@ -409,9 +424,10 @@ void TfrmMain::Redo1Click() {
     FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
     return;
   }
-  const QString step = FHistory->redoText();
+  if (!FHistory->canRedo()) return;
+  const std::string step = FHistory->redoText().mid(5).toStdString();
   FHistory->redo();
-  if (!step.isEmpty()) FStatusLine->report("Redone: " + step.toStdString());
+  FStatusLine->report("Redone: " + step);
 }
 
 void TfrmMain::loadSprites() {
@@ -627,6 +643,13 @@ void TfrmMain::Preview1Click() {
   }
   previewDialog = new TfrmPreview(*this);
   showChildWindow(previewDialog, QPoint(8, 8));
+  const QRect free = freeViewArea();
+  const QRect place = previewPlace(free, previewDialog->frame()->size());
+  // A sheet still where it opened makes room for the preview beside it.
+  if (spriteSheetDialog && spriteSheetDialog->frame()->geometry() == sheetPlace(free, {})) {
+    spriteSheetDialog->frame()->setGeometry(sheetPlace(free, place));
+  }
+  placeView(previewDialog, FPreviewPlace, place);
 }
 
 void TfrmMain::SpriteSheet1Click() {
@@ -635,7 +658,55 @@ void TfrmMain::SpriteSheet1Click() {
     return;
   }
   spriteSheetDialog = new TfrmSpriteSheet(*this);
-  showChildWindow(spriteSheetDialog, QPoint(24, 40));
+  showChildWindow(spriteSheetDialog, QPoint(0, 0));
+  const std::optional<QRect> preview =
+      previewDialog ? std::optional<QRect>(previewDialog->frame()->geometry()) : std::nullopt;
+  placeView(spriteSheetDialog, FSheetPlace, sheetPlace(freeViewArea(), preview));
+}
+
+QRect TfrmMain::freeViewArea() const {
+  const QRect area = childArea->geometry();
+  const int right = SpriteListBox->geometry().left() - kViewGap - area.left();
+  return QRect(0, 0, std::max(1, right), area.height());
+}
+
+void TfrmMain::placeView(TChildWindow* view, QRect& remembered, const QRect& place) {
+  QWidget* const frame = view->frame();
+  const bool resizable = frame->minimumSize() != frame->maximumSize();
+  QRect chosen = remembered.isValid() ? remembered : place;
+  if (!resizable) chosen.setSize(frame->size());
+  chosen = keptInside(chosen, freeViewArea(), style()->pixelMetric(QStyle::PM_TitleBarHeight),
+                      resizable);
+  frame->setGeometry(chosen);
+  remembered = chosen;
+  frame->installEventFilter(this);
+  FPlaceOf[frame] = &remembered;
+  connect(frame, &QObject::destroyed, this, [this, frame] { FPlaceOf.erase(frame); });
+}
+
+void TfrmMain::keepChildrenInside() {
+  const QRect free = freeViewArea();
+  const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+  for (QMdiSubWindow* sub : childArea->subWindowList()) {
+    const bool resizable = sub->minimumSize() != sub->maximumSize();
+    const QRect kept = keptInside(sub->geometry(), free, title, resizable);
+    if (kept != sub->geometry()) sub->setGeometry(kept);
+  }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::Move && type != QEvent::Resize) {
+    return QMainWindow::eventFilter(watched, event);
+  }
+  // The layout moves the area and the list one after the other; whichever comes last sees both
+  // in their new places.
+  if ((watched == childArea || watched == SpriteListBox) && SpriteListBox) {
+    keepChildrenInside();
+  } else if (const auto found = FPlaceOf.find(watched); found != FPlaceOf.end()) {
+    *found->second = static_cast<QWidget*>(watched)->geometry();
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

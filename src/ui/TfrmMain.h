@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -63,6 +65,9 @@ class TfrmMain : public QMainWindow {
   // Shows `child` as a window inside the client area at `pos` (client-area coordinates) and
   // raises it. The child is destroyed when it is closed.
   void showChildWindow(QWidget* child, const QPoint& pos);
+  // The part of the client area left of the list, where child windows belong (client-area
+  // coordinates).
+  QRect freeViewArea() const;
 
   // The program's own font: Tahoma 11 px where installed, else the platform's sans-serif.
   static QFont windowFont();
@@ -186,6 +191,7 @@ class TfrmMain : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormClose
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -204,6 +210,11 @@ class TfrmMain : public QMainWindow {
   void centreChild(TChildWindow* child);
   // Shows the open and save window in open or save mode, creating it when there is none.
   void showFileDialog(bool saveMode);
+  // Puts a view's frame where it was last for this run, or else at `place`, and keeps track of
+  // where the user moves it.
+  void placeView(TChildWindow* view, QRect& remembered, const QRect& place);
+  // After the client area changed size: every child window back left of the list and inside.
+  void keepChildrenInside();
 
   TEditorCore& FCore;
   QtHost& FHost;
@@ -213,6 +224,11 @@ class TfrmMain : public QMainWindow {
   std::unique_ptr<TBulkCommands> FBulk;
   TShortcutFilter* FShortcuts = nullptr;
   std::unique_ptr<TStatusLine> FStatusLine;
+  // Where the preview and the sprite sheet were last, for this run; empty before they opened.
+  QRect FPreviewPlace;
+  QRect FSheetPlace;
+  // The frames whose place is remembered, and where.
+  std::map<QObject*, QRect*> FPlaceOf;
 };
 
 }  // namespace tess

@@ -13,11 +13,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QWheelEvent>
 #include <set>
@@ -30,8 +32,10 @@
 #include "ui/SpriteListModel.h"
 #include "ui/SpritePainting.h"
 #include "ui/SpriteSheetView.h"
+#include "ui/TfrmFileDialog.h"
 #include "ui/TfrmPreview.h"
 #include "ui/TfrmSpriteSheet.h"
+#include "ui/ViewPlacement.h"
 
 using tess::PackColor32;
 using tess::TColor32;
@@ -502,6 +506,110 @@ class ViewsTest : public QObject {
     QVERIFY(sheet.viewport()->rect().contains(sheet.visualRect(sheet.currentIndex())));
     QTest::keyClick(&sheet, Qt::Key_Up);
     QCOMPARE(sheet.currentIndex().row(), 1999 - sheet.columns());
+  }
+
+  // The sheet fills the free area left of the list and the preview opens at 8x at its right,
+  // beside the sheet where there is room; both come back where the user left them.
+  void viewsOpenWhereTheyCanBeUsedAndRememberTheirPlace() {
+    EditorFixture f;
+    QVERIFY(f.openTestFile(50));
+    const QRect list = f.main->SpriteListBox->geometry();
+    f.main->SpriteSheet1Click();
+    QWidget* sheet = f.main->spriteSheetDialog->frame();
+    QCOMPARE(sheet->geometry(), f.main->freeViewArea());
+    QCOMPARE(sheet->geometry().right(), list.left() - 1 - tess::kViewGap);
+    QCOMPARE(sheet->geometry().height(), f.main->childArea->height());
+
+    f.main->Preview1Click();
+    QWidget* preview = f.main->previewDialog->frame();
+    QCOMPARE(f.main->previewDialog->zoom(), 8);
+    QCOMPARE(preview->geometry().topRight(), f.main->freeViewArea().topRight());
+    // At the window's design size there is no room beside it: the sheet keeps the whole area.
+    QCOMPARE(sheet->geometry(), f.main->freeViewArea());
+
+    // In a larger window the sheet makes room, and the two do not overlap.
+    f.main->previewDialog->closeWindow();
+    f.main->spriteSheetDialog->closeWindow();
+    QApplication::processEvents();
+    f.main->resize(f.main->width() + 600, f.main->height() + 300);
+    QTRY_COMPARE(f.main->centralWidget()->width(), 662 + 600);
+    f.main->Preview1Click();
+    f.main->SpriteSheet1Click();
+    // Both open where they were: the area grew, but the places were remembered.
+    QCOMPARE(f.main->previewDialog->frame()->geometry().size(), preview->geometry().size());
+    f.main->previewDialog->closeWindow();
+    f.main->spriteSheetDialog->closeWindow();
+    QApplication::processEvents();
+
+    EditorFixture wide;
+    QVERIFY(wide.openTestFile(50));
+    wide.main->resize(wide.main->width() + 600, wide.main->height() + 300);
+    QTRY_COMPARE(wide.main->centralWidget()->width(), 662 + 600);
+    wide.main->Preview1Click();
+    wide.main->SpriteSheet1Click();
+    const QRect previewPlace = wide.main->previewDialog->frame()->geometry();
+    const QRect sheetPlace = wide.main->spriteSheetDialog->frame()->geometry();
+    QVERIFY(!previewPlace.intersects(sheetPlace));
+    QCOMPARE(sheetPlace.left(), 0);
+    QCOMPARE(previewPlace.right(), wide.main->freeViewArea().right());
+
+    // Moved by the user, closed and opened again: where the user left it.
+    wide.main->previewDialog->frame()->move(40, 50);
+    wide.main->previewDialog->closeWindow();
+    QApplication::processEvents();
+    wide.main->Preview1Click();
+    QCOMPARE(wide.main->previewDialog->frame()->pos(), QPoint(40, 50));
+  }
+
+  // Growing the window and shrinking it again leaves no child window under the list or with its
+  // title bar out of reach.
+  void childWindowsStayReachableAfterTheWindowShrinks() {
+    EditorFixture f;
+    QVERIFY(f.openTestFile(50));
+    f.main->Preview1Click();
+    f.main->SpriteSheet1Click();
+    f.main->Open1Click();
+    f.main->showMaximized();
+    f.main->resize(f.main->width() + 700, f.main->height() + 500);
+    QTRY_VERIFY(f.main->centralWidget()->width() >= 662 + 700);
+    QApplication::processEvents();
+    // The user spreads the windows over the larger area, far right and far down.
+    const QRect grown = f.main->freeViewArea();
+    f.main->previewDialog->frame()->move(grown.right() - f.main->previewDialog->frame()->width(),
+                                         grown.bottom() - 40);
+    f.main->spriteSheetDialog->frame()->move(grown.right() - 300, 200);
+    f.main->dialog->frame()->move(grown.right() - 430, grown.bottom() - 30);
+
+    f.main->showNormal();
+    f.main->resize(300, 200);
+    QTRY_COMPARE(f.main->centralWidget()->size(), QSize(662, 487));
+    QApplication::processEvents();
+    const QRect list = f.main->SpriteListBox->geometry();
+    const int title = f.main->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    for (QMdiSubWindow* sub : f.main->childArea->subWindowList()) {
+      const QRect frame = sub->geometry();
+      QVERIFY2(frame.right() < list.left(), qPrintable(sub->windowTitle()));
+      QVERIFY2(frame.left() >= 0 && frame.top() >= 0, qPrintable(sub->windowTitle()));
+      QVERIFY2(frame.top() + title <= f.main->childArea->height(), qPrintable(sub->windowTitle()));
+    }
+  }
+
+  // Resizing the sheet changes its columns; the first sprite in view stays in view.
+  void resizingTheSheetKeepsTheFirstSpriteInView() {
+    EditorFixture f;
+    QVERIFY(f.openTestFile(3000));
+    TfrmSpriteSheet& window = openSheet(f);
+    TSpriteSheetView& sheet = *window.sheet;
+    sheet.scrollTo(sheet.model()->index(1200, 0), QAbstractItemView::PositionAtTop);
+    QApplication::processEvents();
+    const int first = sheet.indexAt(QPoint(1, 1)).row();
+    QVERIFY(first > 1000);
+    for (const int width : {260, 600, 340}) {
+      window.frame()->resize(width, 360);
+      QApplication::processEvents();
+      const QRect cell = sheet.visualRect(sheet.model()->index(first, 0));
+      QVERIFY2(sheet.viewport()->rect().intersects(cell), qPrintable(QString::number(width)));
+    }
   }
 };
 
