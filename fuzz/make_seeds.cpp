@@ -20,6 +20,9 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "assets/assetCatalog.h"
+#include "assets/sheetFile.h"
+#include "assets/sheetImage.h"
 #include "bitmap/TBitmap32.h"
 #include "core/versionCatalog.h"
 #include "image/PNG.h"
@@ -525,6 +528,55 @@ void makeCatalogSeeds(const fs::path& folder, const fs::path& shipped) {
   writeText(folder / "refused-missing.ini", "[ok]\nSPRSignature=12\n[missing]\nsprite32=1\n");
 }
 
+// ---- newer clients' sheets and catalogs -------------------------------------------------------
+
+// A sheet file of `sheet` as the program's writer makes it.
+Bytes packedSheet(const tess::TBitmap32& sheet) {
+  Bytes file;
+  std::string reason;
+  if (!tess::assets::packSheet(tess::assets::encodeSheetBmp(sheet), file, reason))
+    throw std::runtime_error("cannot pack a sheet: " + reason);
+  return file;
+}
+
+void makeAssetSheetSeeds(const fs::path& folder) {
+  tess::TBitmap32 sheet;
+  sheet.SetSizeAndFill(tess::assets::kSheetSide, tess::assets::kSheetSide,
+                       tess::clTransparentWhite32);
+  writeFile(folder / "transparent.bmp.lzma", packedSheet(sheet));
+  // A few 64x64 sprites: a gradient, a checkerboard and opaque magenta, which stays a colour.
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      sheet.FBits()[y * 384 + x] = gradient(x / 2, y / 2);
+      sheet.FBits()[y * 384 + 64 + x] = checkerboard(x, y);
+      sheet.FBits()[(64 + y) * 384 + x] = tess::clMagenta32;
+    }
+  }
+  const Bytes sprites = packedSheet(sheet);
+  writeFile(folder / "sprites.bmp.lzma", sprites);
+  writeFile(folder / "refused-truncated.bmp.lzma", Bytes(sprites.begin(), sprites.end() - 40));
+}
+
+void makeAssetCatalogSeeds(const fs::path& folder) {
+  writeText(folder / "client.json",
+            "[\n  {\n    \"type\": \"appearances\",\n    \"file\": \"appearances-0a.dat\"\n  },\n"
+            "  {\"type\": \"staticdata\", \"file\": \"staticdata-1b.dat\"},\n"
+            "  {\"type\": \"staticmapdata\", \"file\": \"staticmapdata-2c.dat\"},\n"
+            "  {\"type\": \"map\", \"file\": \"map-3d.otbm\", \"version\": 2},\n"
+            "  {\"type\": \"sprite\", \"file\": \"sprites-a.bmp.lzma\", \"spritetype\": 0,"
+            " \"firstspriteid\": 1, \"lastspriteid\": 144, \"area\": 1},\n"
+            "  {\"type\": \"sprite\", \"file\": \"sprites-b.bmp.lzma\", \"spritetype\": 3,"
+            " \"firstspriteid\": 200, \"lastspriteid\": 235, \"area\": 64}\n]\n");
+  writeText(folder / "empty.json", "[]");
+  writeText(folder / "with-problems.json",
+            "[{\"type\": \"sprite\", \"file\": \"../up\", \"spritetype\": 1,"
+            " \"firstspriteid\": 1, \"lastspriteid\": 2},"
+            " {\"type\": \"sprite\", \"file\": \"s\", \"spritetype\": 2, \"firstspriteid\": 5,"
+            " \"lastspriteid\": 80}, 7, {\"type\": \"sprite\", \"file\": \"t\", \"spritetype\": 1,"
+            " \"firstspriteid\": 50, \"lastspriteid\": 60}]");
+  writeText(folder / "refused-object.json", "{\"type\": \"sprite\"}");
+}
+
 // ---- checking --------------------------------------------------------------------------------
 
 // A seed the reader refuses would only teach the fuzzer the first error path, so every seed is
@@ -540,6 +592,16 @@ bool readsBack(const std::string& target, const fs::path& seed) {
     std::vector<tess::TVersionInfo> versions;
     return tess::readVersionCatalog(path, versions);
   }
+  if (target == "assets_sheet") {
+    tess::TBitmap32 sheet;
+    std::string reason;
+    return tess::assets::loadSheetFile(path, sheet, reason);
+  }
+  if (target == "assets_catalog") {
+    tess::assets::TAssetCatalog catalog;
+    std::string reason;
+    return catalog.read(path, reason);
+  }
   tess::TBitmap32 bitmap;
   try {
     return tess::loadImageFile(path, bitmap) && !bitmap.empty();
@@ -550,7 +612,7 @@ bool readsBack(const std::string& target, const fs::path& seed) {
 
 int checkSeeds(const fs::path& root) {
   int wrong = 0;
-  for (const char* target : {"spr", "png", "bmp", "catalog"}) {
+  for (const char* target : {"spr", "png", "bmp", "catalog", "assets_sheet", "assets_catalog"}) {
     for (const auto& entry : fs::directory_iterator(root / target)) {
       const bool refused = entry.path().filename().string().starts_with("refused-");
       if (readsBack(target, entry.path()) == refused) {
@@ -572,12 +634,14 @@ int main(int argc, char** argv) {
   }
   try {
     const fs::path root = argv[1];
-    for (const char* target : {"spr", "png", "bmp", "catalog"})
+    for (const char* target : {"spr", "png", "bmp", "catalog", "assets_sheet", "assets_catalog"})
       fs::create_directories(root / target);
     makeSpriteSeeds(root / "spr");
     makePngSeeds(root / "png");
     makeBmpSeeds(root / "bmp");
     makeCatalogSeeds(root / "catalog", argc > 2 ? fs::path(argv[2]) : fs::path());
+    makeAssetSheetSeeds(root / "assets_sheet");
+    makeAssetCatalogSeeds(root / "assets_catalog");
     return checkSeeds(root);
   } catch (const std::exception& error) {
     std::cerr << "tess_fuzz_seeds: " << error.what() << '\n';

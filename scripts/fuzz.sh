@@ -6,7 +6,7 @@
 #
 # Environment:
 #   TESS_FUZZ_SECONDS    seconds of fuzzing per target (default 50; 0 only replays)
-#   TESS_FUZZ_TARGETS    the targets to run (default: "spr png bmp catalog")
+#   TESS_FUZZ_TARGETS    the targets to run (default: "spr png bmp catalog assets_sheet assets_catalog")
 #   TESS_FUZZ_BUILD_DIR  build folder (default: the preset's build/fuzz)
 #
 # New inputs found during the run stay out of the source tree. The input that made a target fail
@@ -16,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${TESS_FUZZ_SECONDS:-50}
-read -r -a targets <<<"${TESS_FUZZ_TARGETS:-spr png bmp catalog}"
+read -r -a targets <<<"${TESS_FUZZ_TARGETS:-spr png bmp catalog assets_sheet assets_catalog}"
 build=${TESS_FUZZ_BUILD_DIR:-build/fuzz}
 
 echo "== fuzz build ($build)"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-dev llvm
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  libpng-dev zlib1g-dev libinih-dev
+  libpng-dev zlib1g-dev libinih-dev liblzma-dev nlohmann-json3-dev nettle-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
   dpkg-dev file lintian desktop-file-utils appstream shared-mime-info x11-utils

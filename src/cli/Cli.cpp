@@ -25,10 +25,19 @@ constexpr const char* kUsage =
     "  export FILE [DIR] --sheet OUT.png [--columns N] [--ids LIST] [--force]\n"
     "                                     the sprites as one sheet of 32x32 tiles\n"
     "                                     (in DIR when OUT.png is a relative name)\n"
-    "  import FILE IMAGE... [--sheet] [--out OUT] [--force]\n"
-    "                                     append images (sheets cut into tiles)\n"
+    "  import FILE IMAGE... [--sheet [--keep-empty] | --fit] [--out OUT] [--force]\n"
+    "                                     append 32x32 images (--fit: cut or pad\n"
+    "                                     others; --sheet: cut into tiles, leaving\n"
+    "                                     out transparent ones unless --keep-empty)\n"
     "  diff A B [--json]                  sprites changed, added and removed\n"
     "  duplicates FILE [--json]           groups of sprites with equal images\n"
+    "  assets info DIR [--json]           a newer client's sheets, IDs, gaps and problems\n"
+    "  assets export DIR OUT [--ids LIST] [--force]\n"
+    "                                     ID.png for each of its sprites, at its own size\n"
+    "  assets to-spr DIR FILE [--ids LIST] [--out OUT | --new VERSION] [--map MAP] [--force]\n"
+    "                                     append its sprites as 32x32 tiles, with a map\n"
+    "  spr to-assets FILE DIR --ids LIST --type 0..3 [--first-id N]\n"
+    "                                     write sprites as new sheets into DIR's catalog\n"
     "\n"
     "  --client NAME|auto   the catalog version to read FILE, IN, A and B as (default auto)\n"
     "  --config PATH        the version catalog (default config.ini beside the program)\n"
@@ -50,9 +59,11 @@ std::vector<TSubcommand> subcommands() {
       {"verify", runVerify, {{}, {}}},
       {"convert", runConvert, {{"to"}, {"force"}}},
       {"export", runExport, {{"ids", "sheet", "columns"}, {"force"}}},
-      {"import", runImport, {{"out"}, {"sheet", "force"}}},
+      {"import", runImport, {{"out"}, {"sheet", "force", "fit", "keep-empty"}}},
       {"diff", runDiff, {{}, {"json"}}},
       {"duplicates", runDuplicates, {{}, {"json"}}},
+      {"assets", runAssets, {{"ids", "out", "map", "new"}, {"json", "force"}}},
+      {"spr", runSpr, {{"ids", "type", "first-id"}, {"json"}}},
   };
 }
 

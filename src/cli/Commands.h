@@ -13,6 +13,9 @@ namespace tess::cli {
 [[nodiscard]] int runImport(TCliContext& context);
 [[nodiscard]] int runDiff(TCliContext& context);
 [[nodiscard]] int runDuplicates(TCliContext& context);
+// "assets info|export|to-spr" and "spr to-assets": a newer client's sheets.
+[[nodiscard]] int runAssets(TCliContext& context);
+[[nodiscard]] int runSpr(TCliContext& context);
 
 // The editor refuses to save more sprites than this with 16-bit counts.
 inline constexpr std::size_t kMaxSprites16 = 65500;
