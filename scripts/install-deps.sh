@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libpng-dev zlib1g-dev libinih-dev liblzma-dev nlohmann-json3-dev nettle-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core openbox wmctrl xdotool
   dpkg-dev file lintian desktop-file-utils appstream shared-mime-info x11-utils
 )
 
