@@ -195,7 +195,8 @@ void TSpriteCommands::spritesFromPicture(TBitmap32& picture, std::optional<bool>
 
 bool TSpriteCommands::appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
                                  std::vector<TCloneSpritesCommand::Source>* cloneSources,
-                                 const char* verb, const std::vector<std::string>& notes) {
+                                 const char* verb, const std::vector<std::string>& notes,
+                                 const std::string& summaryTail) {
   TSpriteDocument& document = core().document;
   QItemSelectionModel& selection = *FMain.SpriteListBox->selectionModel();
   const std::size_t count = sprites.size();
@@ -220,7 +221,8 @@ bool TSpriteCommands::appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
     selection.setCurrentIndex(first, QItemSelectionModel::NoUpdate);
     FMain.SpriteListBox->scrollTo(first, QAbstractItemView::PositionAtTop);
     FMain.statusLine().report(pastTense(cloneSources ? "Clone" : verb) + " " +
-                                  spriteRange(count, static_cast<std::int32_t>(first.row()) + 1),
+                                  spriteRange(count, static_cast<std::int32_t>(first.row()) + 1) +
+                                  summaryTail,
                               notes);
   }
   return true;

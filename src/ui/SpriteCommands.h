@@ -43,12 +43,14 @@ class TSpriteCommands {
   bool stillEditable() const noexcept;
   // Appends `sprites` as one step of the history (a Clone of `cloneSources`, else a step named
   // after `verb`), selects their rows in addition to the selection there was and brings the
-  // first of them into view. The status line says what was added, with `notes`. False, with
-  // nothing appended, when they could not be appended.
+  // first of them into view. The status line says what was added, followed by `summaryTail`
+  // (" from 2 client sprites"), with `notes`. False, with nothing appended, when they could not
+  // be appended.
   [[nodiscard]] bool appendStep(std::vector<std::unique_ptr<TSprite>> sprites,
                                 std::vector<TCloneSpritesCommand::Source>* cloneSources,
                                 const char* verb = "Add",
-                                const std::vector<std::string>& notes = {});
+                                const std::vector<std::string>& notes = {},
+                                const std::string& summaryTail = {});
   // The sprites Add makes of a picture: one, fitted to 32x32; or, for a picture larger than
   // 32x32 whose sides are multiples of 32, its tiles when the user agrees. The question comes
   // once per command: `cutIntoTiles` keeps the answer. What the user should know about the

@@ -33,8 +33,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "assets/assetStore.h"
 #include "core/editorCore.h"
 #include "sprite/TSpriteFile.h"
+#include "ui/AssetsGridModel.h"
 #include "ui/BulkCommands.h"
 #include "ui/ClientLayout.h"
 #include "ui/EditHistory.h"
@@ -46,6 +48,7 @@
 #include "ui/SpriteListModel.h"
 #include "ui/StatusLine.h"
 #include "ui/TfrmAbout.h"
+#include "ui/TfrmAssets.h"
 #include "ui/TfrmFileDialog.h"
 #include "ui/TfrmFileProperties.h"
 #include "ui/TfrmNewFile.h"
@@ -164,6 +167,7 @@ TfrmMain::TfrmMain(TEditorCore& core, QtHost& host, IFileChooser& chooser, QWidg
   FHistory = new TEditHistory(this);
   FCommands = std::make_unique<TSpriteCommands>(*this);
   FBulk = std::make_unique<TBulkCommands>(*this, *FCommands);
+  FAssets = std::make_unique<TAssetCommands>(*this, *FCommands);
   setAcceptDrops(true);
 
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -314,6 +318,8 @@ void TfrmMain::buildMenus() {
   SkipTransparentTiles1->setChecked(FBulk->skipTransparentTiles);
   connect(SkipTransparentTiles1, &QAction::toggled, this,
           [this](bool checked) { FBulk->skipTransparentTiles = checked; });
+  OpenAssets1 =
+      addCommand(File1, QStringLiteral("Open client assets..."), &TfrmMain::OpenAssets1Click);
   SelectedItems1 = File1->addMenu(QStringLiteral("Selected Items"));
   Replace1 =
       withShortcut(addCommand(SelectedItems1, QStringLiteral("Replace"), &TfrmMain::Replace1Click),
@@ -323,6 +329,8 @@ void TfrmMain::buildMenus() {
                    Qt::CTRL | Qt::Key_E, nullptr);
   ExportSheet1 = addCommand(SelectedItems1, QStringLiteral("Export as sprite sheet..."),
                             &TfrmMain::ExportSheet1Click);
+  ExportAssets1 = addCommand(SelectedItems1, QStringLiteral("Export as client sheets..."),
+                             &TfrmMain::ExportAssets1Click);
   Clone1 = withShortcut(addCommand(SelectedItems1, QStringLiteral("Clone"), &TfrmMain::Clone1Click),
                         Qt::CTRL | Qt::Key_C, nullptr);
   Clear1 = withShortcut(addCommand(SelectedItems1, QStringLiteral("Clear"), &TfrmMain::Clear1Click),
@@ -721,9 +729,20 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
   if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  if (event->mimeData()->hasFormat(QString::fromLatin1(kAssetIdsMimeType))) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+  }
 }
 
 void TfrmMain::dropEvent(QDropEvent* event) {
+  if (event->mimeData()->hasFormat(QString::fromLatin1(kAssetIdsMimeType))) {
+    const std::vector<std::int64_t> ids = assetIdsFrom(*event->mimeData());
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    guarded([&] { dropAssetIds(ids); });
+    return;
+  }
   QStringList files;
   for (const QUrl& url : event->mimeData()->urls()) {
     if (url.isLocalFile()) files << url.toLocalFile();
@@ -734,6 +753,28 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 }
 
 void TfrmMain::dropFiles(const QStringList& files) { FBulk->dropFiles(files); }
+
+void TfrmMain::dropAssetIds(const std::vector<std::int64_t>& ids) {
+  // Only the open assets window's sprites can be added; a drag from a source since replaced
+  // names IDs of another catalog, but the window's store is what the user sees.
+  if (!assetsDialog || !assetsDialog->store()) return;
+  FAssets->addSprites(*assetsDialog->store(), ids);
+}
+
+void TfrmMain::OpenAssets1Click() { FAssets->OpenAssets1Click(); }
+void TfrmMain::ExportAssets1Click() { FAssets->ExportAssets1Click(); }
+
+void TfrmMain::showAssets(std::unique_ptr<assets::TAssetStore> store) {
+  if (!assetsDialog) {
+    assetsDialog = new TfrmAssets(*this, *FAssets);
+    showChildWindow(assetsDialog, QPoint(0, 0));
+    const std::optional<QRect> preview =
+        previewDialog ? std::optional<QRect>(previewDialog->frame()->geometry()) : std::nullopt;
+    placeView(assetsDialog, FAssetsPlace, sheetPlace(freeViewArea(), preview));
+  }
+  assetsDialog->setSource(std::move(store));
+  assetsDialog->bringToFront();
+}
 void TfrmMain::CopyImage1Click() { FBulk->CopyImage1Click(); }
 void TfrmMain::Paste1Click() { FBulk->Paste1Click(); }
 void TfrmMain::SelectAll1Click() { FBulk->SelectAll1Click(); }

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <vector>
@@ -21,7 +22,13 @@ class QPushButton;
 
 namespace tess {
 
+namespace assets {
+class TAssetStore;
+}
+
 class QtHost;
+class TAssetCommands;
+class TfrmAssets;
 class TBulkCommands;
 class TEditHistory;
 class TEditorCore;
@@ -116,6 +123,14 @@ class TfrmMain : public QMainWindow {
   // Sprite sheets in and out.
   void ImportSheet1Click();
   void ExportSheet1Click();
+  // A client's assets folder: shown beside the file, its sprites added, selected sprites written
+  // out as new sheets.
+  void OpenAssets1Click();
+  void ExportAssets1Click();
+  // Shows `store` in the assets window, opening it when it is not open.
+  void showAssets(std::unique_ptr<assets::TAssetStore> store);
+  // Asset sprites dragged from the assets window: appended as its "Add to sprite file" does.
+  void dropAssetIds(const std::vector<std::int64_t>& ids);
   // Files dropped on the window: the images among them are appended as Add does.
   void dropFiles(const QStringList& files);
   // Opens `fileName` as the open window does with "Auto detect", with the same messages when it
@@ -137,6 +152,7 @@ class TfrmMain : public QMainWindow {
   QPointer<TfrmFileProperties> propertiesDialog;
   QPointer<TfrmPreview> previewDialog;
   QPointer<TfrmSpriteSheet> spriteSheetDialog;
+  QPointer<TfrmAssets> assetsDialog;
 
   // The two file dialogs of the editing commands, kept for the whole run.
   TFileDialogSetup opendialog;
@@ -183,6 +199,8 @@ class TfrmMain : public QMainWindow {
   QAction* ImportSheet1 = nullptr;
   QAction* SkipTransparentTiles1 = nullptr;  // checked: a sheet import leaves such tiles out
   QAction* ExportSheet1 = nullptr;
+  QAction* OpenAssets1 = nullptr;
+  QAction* ExportAssets1 = nullptr;
   QAction* Add1 = nullptr;
   QAction* Substituir1 = nullptr;
   QAction* Exportar1 = nullptr;
@@ -222,11 +240,13 @@ class TfrmMain : public QMainWindow {
   TEditHistory* FHistory = nullptr;
   std::unique_ptr<TSpriteCommands> FCommands;
   std::unique_ptr<TBulkCommands> FBulk;
+  std::unique_ptr<TAssetCommands> FAssets;
   TShortcutFilter* FShortcuts = nullptr;
   std::unique_ptr<TStatusLine> FStatusLine;
   // Where the preview and the sprite sheet were last, for this run; empty before they opened.
   QRect FPreviewPlace;
   QRect FSheetPlace;
+  QRect FAssetsPlace;
   // The frames whose place is remembered, and where.
   std::map<QObject*, QRect*> FPlaceOf;
 };
