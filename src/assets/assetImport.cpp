@@ -1,12 +1,15 @@
 #include "assets/assetImport.h"
 
+#include <algorithm>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 #include "assets/assetTiles.h"
 #include "assets/parallelFor.h"
 #include "assets/sheetImage.h"
 #include "core/spriteEdits.h"
+#include "sprite/TSprStreamWriter.h"
 
 namespace tess::assets {
 
@@ -77,6 +80,78 @@ bool appendAssetSprites(TSpriteDocument& document, const TAssetStore& store,
     result.map.emplace_back(ids[i], std::move(sprIds));
   }
   result.sprites = total;
+  imported = std::move(result);
+  return true;
+}
+
+bool writeWithAssetSprites(const TSpriteFile& file, const TAssetStore& store,
+                           std::span<const std::int64_t> ids, const std::string& path,
+                           std::int32_t signature, TSprLayout layout, TSprSavedAlpha alpha,
+                           TAssetImport& imported, std::string& reason, bool& sheetFailed,
+                           unsigned threads) {
+  sheetFailed = false;
+  std::vector<SheetGroup> groups;
+  if (!groupBySheet(store.catalog(), ids, groups, reason)) {
+    sheetFailed = true;
+    return false;
+  }
+  std::size_t tiles = 0;
+  for (const std::int64_t id : ids) {
+    tiles += static_cast<std::size_t>(tilesPerSprite(store.catalog().sheetOf(id)->type));
+  }
+  const std::size_t total = file.Sprites.size() + tiles;
+  TAssetImport result;
+  result.map.reserve(ids.size());
+  result.sprites = tiles;
+  auto next = static_cast<std::int32_t>(file.Sprites.size() + 1);
+
+  // Enough sheets at a time to keep every thread busy, few enough that their tiles cost little.
+  const std::size_t batch = 4 * std::max(1u, threads);
+  std::vector<std::vector<std::unique_ptr<TBitmap32>>> parts(ids.size());
+  std::string failure;
+  const auto produce = [&](TSprStreamWriter& writer) {
+    for (const auto& sprite : file.Sprites) writer.add(*sprite);
+    for (std::size_t from = 0; from < groups.size(); from += batch) {
+      const std::size_t count = std::min(batch, groups.size() - from);
+      const auto decodeGroup = [&](std::size_t index, std::string& why) {
+        const SheetGroup& group = groups[from + index];
+        TBitmap32 sheet;
+        if (!store.loadSheet(*group.sheet, sheet, why)) return false;
+        for (std::size_t i = group.begin; i < group.end; ++i) {
+          const int cell = static_cast<int>(ids[i] - group.sheet->firstId);
+          parts[i] = cutIntoTiles(cellOfSheet(sheet, group.sheet->type, cell));
+        }
+        return true;
+      };
+      if (!parallelFor(count, threads, decodeGroup, failure)) {
+        throw std::runtime_error(failure);
+      }
+      TSprite tile;
+      for (std::size_t g = from; g < from + count; ++g) {
+        for (std::size_t i = groups[g].begin; i < groups[g].end; ++i) {
+          std::vector<std::int32_t> sprIds;
+          sprIds.reserve(parts[i].size());
+          for (auto& image : parts[i]) {
+            tile.isDUmmy = !image;
+            tile.bitmap = std::move(image);
+            writer.add(tile);
+            sprIds.push_back(next++);
+          }
+          parts[i].clear();
+          parts[i].shrink_to_fit();
+          result.map.emplace_back(ids[i], std::move(sprIds));
+        }
+      }
+    }
+  };
+  if (!writeSprFileStreamed(path, signature, layout, total, alpha, produce, reason)) {
+    // A sheet's own reason names its file; the writer's says what failed on disk.
+    if (!failure.empty()) {
+      reason = failure;
+      sheetFailed = true;
+    }
+    return false;
+  }
   imported = std::move(result);
   return true;
 }

@@ -31,6 +31,20 @@ struct TAssetImport {
                                       std::span<const std::int64_t> ids, TAssetImport& imported,
                                       std::string& reason, unsigned threads = 2);
 
+// Writes a sprite file at `path`: the sprites of `file`, then the asset sprites `ids` cut into
+// tiles as appendAssetSprites cuts them, with the IDs appendAssetSprites would give them. The
+// file is written as it is made: a few sheets at a time are decoded, on up to `threads` threads,
+// and their tiles encoded straight to disk, so memory stays bounded whatever the catalog holds.
+// `alpha` as TSpriteFile::save takes it. All or nothing: false with `reason` and the file on
+// disk as it was; `sheetFailed` tells a sheet that could not be read (its reason naming its
+// file) from a file that could not be written.
+[[nodiscard]] bool writeWithAssetSprites(const TSpriteFile& file, const TAssetStore& store,
+                                         std::span<const std::int64_t> ids, const std::string& path,
+                                         std::int32_t signature, TSprLayout layout,
+                                         TSprSavedAlpha alpha, TAssetImport& imported,
+                                         std::string& reason, bool& sheetFailed,
+                                         unsigned threads = 2);
+
 // The map as JSON: {"<asset id>": [sprite-file IDs...], ...}.
 [[nodiscard]] std::string assetMapJson(const TAssetImport& imported);
 

@@ -85,17 +85,20 @@ int runAssetsToSpr(TCliContext& context, const std::vector<std::string>& operand
                              " sprites; its count is 16 bits wide and holds at most 65500");
     return kExitTrouble;
   }
-  TSpriteDocument document(file);
+  // Written as the sheets are read: a whole client's art never sits in memory as images. The
+  // sprites of a file without alpha are stored opaque, as the editor's Save stores them.
   assets::TAssetImport imported;
-  if (!assets::appendAssetSprites(document, store, ids, imported, reason, workerThreads())) {
-    // The reason starts with the sheet's file name where a sheet failed.
-    context.error(store.catalog().folder(), reason);
-    return kExitTrouble;
-  }
-  TProgress progress("writing " + out, context.showProgress());
-  file.onLoadSprite.push_back(TonLoadSprite(&progress, &TProgress::onSprite));
-  if (!saveAs(file, out, opened.signature, opened.layout, opened.layout)) {
-    context.error(out, writeFailureReason(out, file.errorString()));
+  bool sheetFailed = false;
+  const TSprSavedAlpha alpha =
+      opened.layout.alpha ? TSprSavedAlpha::AsItIs : TSprSavedAlpha::Opaque;
+  if (!assets::writeWithAssetSprites(file, store, ids, out, opened.signature, opened.layout, alpha,
+                                     imported, reason, sheetFailed, workerThreads())) {
+    if (sheetFailed) {
+      // The reason starts with the sheet's file name.
+      context.error(store.catalog().folder(), reason);
+    } else {
+      context.error(out, writeFailureReason(out, reason));
+    }
     return kExitTrouble;
   }
   try {

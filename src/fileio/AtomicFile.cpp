@@ -304,13 +304,65 @@ void syncFolder(const std::string& folder) noexcept {
 
 }  // namespace
 
+void TFileSink::write(const void* data, std::size_t size) {
+  writeAll(FFd, data, size, FPath);
+  FSize += size;
+}
+
+void TFileSink::writeAt(std::uint64_t offset, const void* data, std::size_t size) {
+  if (offset > FSize || size > FSize - offset) {
+    throw std::logic_error("TFileSink::writeAt beyond what was written to \"" + FPath + "\"");
+  }
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t written = ::pwrite(FFd, bytes, size, static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      fail("Cannot write", FPath, errno);
+    }
+    if (written == 0) fail("Cannot write", FPath, EIO);
+    bytes += written;
+    offset += static_cast<std::uint64_t>(written);
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
 void writeFileAtomically(const std::string& path, const void* data, std::size_t size,
                          bool durable) {
   detail::writeFileAtomically(path, data, size, durable, &detail::linkUnnamed);
 }
 
+void writeFileAtomically(const std::string& path, const std::function<void(TFileSink&)>& produce,
+                         bool durable) {
+  detail::writeFileAtomically(path, produce, durable, &detail::linkUnnamed);
+}
+
+namespace {
+
+// `sweep`: look for the left-overs of killed writers of the same file first; small files are not
+// worth the listing of their folder (see removeStaleTemporaries).
+void writeProduced(const std::string& path, const std::function<void(TFileSink&)>& produce,
+                   bool durable, detail::LinkUnnamed link, bool sweep);
+
+}  // namespace
+
 void detail::writeFileAtomically(const std::string& path, const void* data, std::size_t size,
                                  bool durable, LinkUnnamed link) {
+  writeProduced(
+      path, [&](TFileSink& sink) { sink.write(data, size); }, durable, link,
+      size >= kSweepFromBytes);
+}
+
+void detail::writeFileAtomically(const std::string& path,
+                                 const std::function<void(TFileSink&)>& produce, bool durable,
+                                 LinkUnnamed link) {
+  writeProduced(path, produce, durable, link, true);
+}
+
+namespace {
+
+void writeProduced(const std::string& path, const std::function<void(TFileSink&)>& produce,
+                   bool durable, detail::LinkUnnamed link, bool sweep) {
   if (path.empty()) throw std::runtime_error("Cannot write a file without a name");
   struct stat existing {};
   bool exists = false;
@@ -334,7 +386,8 @@ void detail::writeFileAtomically(const std::string& path, const void* data, std:
       if (exists) keepOwnerAndMode(unnamed.get(), existing, path);
       {
         const FileSizeSignalGuard guard;
-        writeAll(unnamed.get(), data, size, path);
+        TFileSink sink(unnamed.get(), path);
+        produce(sink);
       }
       if (publishUnnamed(unnamed.get(), folder, name, target, path, link)) {
         if (unnamed.close() != 0) fail("Cannot close", path, errno);
@@ -345,7 +398,7 @@ void detail::writeFileAtomically(const std::string& path, const void* data, std:
   }
 
   // Saves that were killed must not pile up copies of a large file beside it.
-  if (size >= kSweepFromBytes) removeStaleTemporaries(target);
+  if (sweep) removeStaleTemporaries(target);
 
   std::string tempPath;
   FileDescriptor file(createTemporary(folder, name, tempPath));
@@ -359,7 +412,8 @@ void detail::writeFileAtomically(const std::string& path, const void* data, std:
 
   {
     const FileSizeSignalGuard guard;
-    writeAll(file.get(), data, size, path);
+    TFileSink sink(file.get(), path);
+    produce(sink);
   }
   if (durable && ::fsync(file.get()) != 0) fail("Cannot flush", path, errno);
   if (file.close() != 0) fail("Cannot close", path, errno);
@@ -367,6 +421,8 @@ void detail::writeFileAtomically(const std::string& path, const void* data, std:
   temporary.commit();
   if (durable) syncFolder(folder);
 }
+
+}  // namespace
 
 void removeStaleTemporaries(const std::string& path) noexcept {
   try {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tess {
@@ -23,6 +25,33 @@ namespace tess {
 void writeFileAtomically(const std::string& path, const void* data, std::size_t size,
                          bool durable = true);
 
+// Where a file written by writeFileAtomically(path, produce) gets its bytes: in order, with the
+// chance to go back and fill in bytes already written (a table whose entries are known last).
+// Every failure throws std::runtime_error naming the file and the cause.
+class TFileSink {
+ public:
+  TFileSink(int fd, std::string path) : FFd(fd), FPath(std::move(path)) {}
+  TFileSink(const TFileSink&) = delete;
+  TFileSink& operator=(const TFileSink&) = delete;
+
+  // Appends `size` bytes at the end of what was written so far.
+  void write(const void* data, std::size_t size);
+  // Writes `size` bytes at `offset`, which with them must lie within what was written.
+  void writeAt(std::uint64_t offset, const void* data, std::size_t size);
+  std::uint64_t size() const noexcept { return FSize; }
+
+ private:
+  int FFd;
+  std::string FPath;
+  std::uint64_t FSize = 0;
+};
+
+// writeFileAtomically for a file too large to hold in memory at once: `produce` writes its bytes
+// to the sink. An exception from `produce` fails the write as any other failure does: the target
+// stays as it was and the exception goes on to the caller.
+void writeFileAtomically(const std::string& path, const std::function<void(TFileSink&)>& produce,
+                         bool durable = true);
+
 // Removes the temporary files that writeFileAtomically left beside `path` when it was killed or
 // crashed mid-write. A temporary file whose save is still running, in this process or another,
 // is never touched, nor is any other file. Best effort: never throws. It lists the folder, so
@@ -43,6 +72,9 @@ int linkUnnamed(int fd, const std::string& path) noexcept;
 // file system where that step fails can be stood in for.
 void writeFileAtomically(const std::string& path, const void* data, std::size_t size, bool durable,
                          LinkUnnamed link);
+// The same with the bytes from `produce`.
+void writeFileAtomically(const std::string& path, const std::function<void(TFileSink&)>& produce,
+                         bool durable, LinkUnnamed link);
 
 }  // namespace detail
 

@@ -458,6 +458,20 @@ void TSprite::writeSprite(std::int32_t id, TSprLayout layout, TNStream& stream, 
   for (std::size_t pair = 0; pair < runPairs; ++pair) host.processPendingEvents();
 }
 
+std::size_t encodeSpriteRecord(const TSprite& sprite, TSprLayout layout, std::uint8_t* record,
+                               TSprSavedAlpha alpha, TSprCodecPath path) {
+  if (sprite.isDUmmy) return 0;
+  const TBitmap32* const image = sprite.bitmap.get();
+  if (!image || image->Width() != kSpriteSide || image->Height() != kSpriteSide) {
+    throw std::logic_error("Sprite " + std::to_string(sprite.ID()) + " has no 32x32 image");
+  }
+  std::size_t runPairs = 0;
+  const bool fast = useFastLoops(path);
+  const TColor32 raise = alpha == TSprSavedAlpha::Opaque ? 0xFF000000u : 0u;
+  return layout.alpha ? encodeRecord<4>(image->FBits(), record, runPairs, fast, raise)
+                      : encodeRecord<3>(image->FBits(), record, runPairs, fast, raise);
+}
+
 std::unique_ptr<TSprite> readSprite(std::int32_t id, TSprLayout layout, const TNStream& stream,
                                     TPixelPool* pool, TSprCodecPath path) {
   if (id < 1) return nullptr;

@@ -43,6 +43,14 @@ class TSprite {
   std::int32_t _ID = 0;
 };
 
+// The record a sprite file keeps for `sprite` in `layout` (colour key, data size and run pairs),
+// exactly as TSpriteFile::save writes it, into `record`, which has room for kSpriteRecordRoom
+// bytes. Returns its length, or 0 for an empty sprite, which has no record. Throws
+// std::logic_error for a sprite that is not empty and has no 32x32 image.
+std::size_t encodeSpriteRecord(const TSprite& sprite, TSprLayout layout, std::uint8_t* record,
+                               TSprSavedAlpha alpha = TSprSavedAlpha::AsItIs,
+                               TSprCodecPath path = TSprCodecPath::Fastest);
+
 // Decodes sprite `id` of a stream laid out as `layout`. Returns nullptr when the sprite's table
 // entry, record or runs lie outside the stream or its 1024 pixels. The image's pixels come from
 // `pool` when one is given (see TPixelPool).
