@@ -82,6 +82,7 @@ TSpriteImage TSpriteDocument::swapImage(std::int32_t id, TSpriteImage image) {
   TSpriteImage old{std::move(target->bitmap), target->isDUmmy};
   target->bitmap = std::move(image.bitmap);
   target->isDUmmy = image.isDUmmy || !target->bitmap;
+  FFile.noteInPlaceEdit();
   notify(onSpritesChanged, id, 1);
   return old;
 }
@@ -95,6 +96,7 @@ std::vector<TFlagChange> TSpriteDocument::setEmptyFlags(std::span<const TFlagCha
     old.push_back({change.id, target->isDUmmy});
     target->isDUmmy = change.isDUmmy || !target->bitmap;
   }
+  if (!old.empty()) FFile.noteInPlaceEdit();
   notifyRuns(onSpritesChanged, old);
   return old;
 }

@@ -143,8 +143,7 @@ bool TSpriteFile::load(const std::string& SPRFileName, TSprLayout layout) {
       fresh.reserve(total);
       // The open sprites stay in place and on view while the new ones are read; a listener or
       // the host may still run a command that changes them, and then the load gives way.
-      const std::uint64_t generation = FGeneration;
-      const std::size_t openCount = Sprites.size();
+      const TListState open = listState();
       for (std::int32_t k = 1; k <= count; ++k) {
         std::unique_ptr<TSprite> sprite = readSprite(k, layout, stream, &FPixelPool, codecPath);
         if (!sprite) {
@@ -153,7 +152,7 @@ bool TSpriteFile::load(const std::string& SPRFileName, TSprLayout layout) {
         }
         fresh.push_back(std::move(sprite));
         notifyLoadSprite(k, count);
-        if (!listUnchanged(generation, openCount)) {
+        if (!listUnchanged(open)) {
           return failLoad("the open sprites changed while the file was loading");
         }
       }
@@ -212,15 +211,15 @@ bool TSpriteFile::save(const std::string& SPRFileName, std::int32_t Signature, T
     }
     stream.seek(tableStart + kTableEntry * count);
 
-    const std::uint64_t generation = FGeneration;
+    const TListState started = listState();
     const auto total = static_cast<std::int32_t>(count);
     for (std::int32_t k = 1; k <= total; ++k) {
       const TSprite* const sprite = GetSpriteByID(k);
       if (sprite == nullptr) return failSave(changed);
       sprite->writeSprite(k, layout, stream, FHost, codecPath, alpha);
-      if (!listUnchanged(generation, count)) return failSave(changed);
+      if (!listUnchanged(started)) return failSave(changed);
       notifyLoadSprite(k, total);
-      if (!listUnchanged(generation, count)) return failSave(changed);
+      if (!listUnchanged(started)) return failSave(changed);
     }
     stream.SaveToFile(SPRFileName);
     return true;

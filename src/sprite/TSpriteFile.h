@@ -69,6 +69,10 @@ class TSpriteFile {
   // Changes whenever the sprite list is released or replaced as a whole (new, a load), so that
   // whoever waited for the user can tell whether it is still the same file.
   std::uint64_t generation() const noexcept { return FGeneration; }
+  // Says that a sprite's image or flag was changed in place, so that a load or save running
+  // meanwhile, which may already have passed that sprite, gives way instead of finishing with
+  // a mix of the states before and after. The editing operations call it.
+  void noteInPlaceEdit() noexcept { ++FInPlaceEdits; }
 
   IEditorHost& host() const noexcept { return FHost; }
 
@@ -80,8 +84,15 @@ class TSpriteFile {
 
   // Whether the sprite list is still the one a running load or save started with: a listener
   // or the host may run any command in the middle of one.
-  bool listUnchanged(std::uint64_t generation, std::size_t count) const noexcept {
-    return FGeneration == generation && Sprites.size() == count;
+  struct TListState {
+    std::uint64_t generation;
+    std::uint64_t inPlaceEdits;
+    std::size_t count;
+  };
+  TListState listState() const noexcept { return {FGeneration, FInPlaceEdits, Sprites.size()}; }
+  bool listUnchanged(const TListState& state) const noexcept {
+    return FGeneration == state.generation && FInPlaceEdits == state.inPlaceEdits &&
+           Sprites.size() == state.count;
   }
   bool failLoad(std::string reason);
   bool failSave(std::string reason);
@@ -94,8 +105,9 @@ class TSpriteFile {
   // Where loaded sprites take their pixels from; a load reuses the memory of the sprites it
   // replaces and hands back what it did not need.
   TPixelPool FPixelPool{32 * 32};
-  // Counts the releases of the sprite list.
+  // Counts the releases of the sprite list, and the changes made to its sprites in place.
   std::uint64_t FGeneration = 0;
+  std::uint64_t FInPlaceEdits = 0;
 };
 
 // Removes the first entry equal to `listener`; nothing when there is none.

@@ -106,8 +106,9 @@ TEST_F(BusyGuard, CommandsFromAProgressListenerOfASaveOrLoadAreRefused) {
   EXPECT_EQ(readBytes(dir.file("undisturbed.spr")), undisturbed);
 }
 
-// Defence in depth: a change to the list itself that slipped past the guard ends the save
-// with false, and the file on disk stays what it was.
+// Defence in depth: a change to the list, or to a sprite in place, that slipped past the guard
+// ends the save with false, and the file on disk stays what it was: never a mix of the sprites
+// before and after the change.
 TEST_F(BusyGuard, ASaveWhoseListChangesUnderItFailsAndKeepsTheOldFile) {
   const std::string target = dir.file("target.spr");
   testing::writeBytes(target, {'o', 'l', 'd'});
@@ -116,6 +117,16 @@ TEST_F(BusyGuard, ASaveWhoseListChangesUnderItFailsAndKeepsTheOldFile) {
       {"remove the last", [&] { file.Sprites.pop_back(); }},
       {"clear", [&] { file.clear(); }},
       {"new", [&] { file.New(); }},
+      // Changes in place, made through the editing operations: the list keeps its length.
+      {"swap an image",
+       [&] {
+         (void)core.document.swapImage(
+             1, {testing::makeBitmap([](int) { return 0xFF123456u; }), false});
+       }},
+      {"clear a sprite",
+       [&] {
+         (void)core.document.setEmptyFlags(std::vector<TFlagChange>{{2, true}});
+       }},
   };
   for (const auto& [name, intrude] : intrusions) {
     SCOPED_TRACE(name);
