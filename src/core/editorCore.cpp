@@ -154,15 +154,22 @@ void TEditorCore::setUnsaved(bool unsaved) {
   FHost.setMainTitle(title());
 }
 
+bool TEditorCore::refusedWhileBusy(bool busyAnyway) const {
+  if (!busyAnyway && !spriteFile.isBusy()) return false;
+  FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
+  return true;
+}
+
+bool TEditorCore::mayDiscardChanges() const {
+  return !unsavedChanges ||
+         FHost.askYesNo("Are you sure you want close without saving?", "Files", TMsgIcon::Warning);
+}
+
 bool TEditorCore::closeEditor() {
   // Ending the program, or starting the Save command, in the middle of a load or a save would
   // cut the run off or start a second one on the same sprites; the user closes once it is over.
-  if (spriteFile.isBusy()) {
-    FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
-    return false;
-  }
-  if (unsavedChanges &&
-      !FHost.askYesNo("Are you sure you want close without saving?", "Files", TMsgIcon::Warning)) {
+  if (refusedWhileBusy()) return false;
+  if (!mayDiscardChanges()) {
     FHost.runSaveCommand();
     return false;
   }

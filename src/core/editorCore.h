@@ -52,6 +52,13 @@ class TEditorCore {
   // Sets or clears the unsaved flag and puts title() on the main window; the edit history calls
   // it when it moves away from or back to the state last opened or saved.
   void setUnsaved(bool unsaved);
+  // While a load or save runs, or when the caller knows of another reason to wait
+  // (`busyAnyway`), says "Its loading now" and returns true. Every command, undo and redo asks
+  // here first: starting one would change or free the sprites under the running operation.
+  bool refusedWhileBusy(bool busyAnyway = false) const;
+  // With unsaved changes, asks whether to throw them away ("Are you sure you want close without
+  // saving?"); true when there are none or the user answers Yes.
+  bool mayDiscardChanges() const;
   // While a load or save runs, refuses with "Its loading now" and returns false. With unsaved
   // changes, asks first; any answer but Yes runs the Save command and returns false. Otherwise
   // requests termination and returns true.

@@ -38,8 +38,6 @@ const char* const kNoFileOpen = "No file open!";
 const char* const kCannotLoad = "Cannot load sprite image!";
 const char* const kCannotAdd = "Cannot add the sprite!";
 const char* const kErrorCaption = "Error!";
-const char* const kBusy = "Its loading now";
-const char* const kBusyCaption = "Status";
 const char* const kFolderPrompt = "Select the directory...";
 // Exports of this many sprites and more show their progress, moved on every few sprites.
 constexpr std::size_t kExportProgressFrom = 500;
@@ -81,10 +79,7 @@ bool TSpriteCommands::mayRun(bool fileMenu) const {
   const TSpriteFile& file = core().spriteFile;
   // A load or save lets events through while it works; changing the sprites under it would
   // corrupt what it reads or writes.
-  if (file.isBusy()) {
-    FMain.host().showMessage(kBusy, kBusyCaption, TMsgIcon::None);
-    return false;
-  }
+  if (core().refusedWhileBusy()) return false;
   if (!file.loaded) {
     if (fileMenu) FMain.host().showMessage(kNoFileOpen, kErrorCaption, TMsgIcon::Error);
     return false;

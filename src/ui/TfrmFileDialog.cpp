@@ -260,13 +260,9 @@ void TfrmFileDialog::btnExecuteClick() {
     return;
   }
   // A second run would free or rewrite the sprites the running one still works on.
-  if (FRunning || mainWindow().core().spriteFile.isBusy()) {
-    host.showMessage("Its loading now", "Status", TMsgIcon::None);
-    return;
-  }
+  if (mainWindow().core().refusedWhileBusy(FRunning)) return;
   // Opening another file throws the edits away: the user says so first, or saves them.
-  if (!isSaving && mainWindow().core().unsavedChanges &&
-      !host.askYesNo("Are you sure you want close without saving?", "Files", TMsgIcon::Warning)) {
+  if (!isSaving && !mainWindow().core().mayDiscardChanges()) {
     mainWindow().Save1Click();
     return;
   }
@@ -310,7 +306,7 @@ void TfrmFileDialog::executeSave(const QString& path, int position) {
   if (saved) {
     stopAnimation();
     main.history().markSaved();
-    host.setMainTitle(formatTitle(version.name, false, fileName));
+    host.setMainTitle(core.title());
     main.statusLine().report("Saved " + counted(core.spriteFile.Sprites.size(), "sprite") + " as " +
                              version.name + " in " + secondsText(clockMs() - startedAt));
   } else {
@@ -362,7 +358,7 @@ void TfrmFileDialog::executeOpen(const QString& path, int position) {
   if (opened) {
     stopAnimation();
     main.loadSprites();
-    host.setMainTitle(formatTitle(version.name, false, fileName));
+    host.setMainTitle(core.title());
     if (main.propertiesDialog) main.propertiesDialog->actualize();
     std::vector<std::string> notes;
     if (std::string note = signatureNote(core.spriteFile.signature, version, core.versions);

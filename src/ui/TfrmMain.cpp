@@ -130,13 +130,6 @@ std::int32_t searchNumber(const QString& text) {
   return value;
 }
 
-// Whether `core`'s sprite file is in the middle of a load or save; if so, says so.
-bool refusedWhileBusy(const TEditorCore& core, IEditorHost& host) {
-  if (!core.spriteFile.isBusy()) return false;
-  host.showMessage("Its loading now", "Status", TMsgIcon::None);
-  return true;
-}
-
 }  // namespace
 
 template <typename Handler>
@@ -416,10 +409,7 @@ void TfrmMain::updateEditMenu() {
 }
 
 void TfrmMain::Undo1Click() {
-  if (FCore.spriteFile.isBusy()) {
-    FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
-    return;
-  }
+  if (FCore.refusedWhileBusy()) return;
   if (!FHistory->canUndo()) return;
   // The menu's text, less its "Undo ".
   const std::string step = FHistory->undoText().mid(5).toStdString();
@@ -428,10 +418,7 @@ void TfrmMain::Undo1Click() {
 }
 
 void TfrmMain::Redo1Click() {
-  if (FCore.spriteFile.isBusy()) {
-    FHost.showMessage("Its loading now", "Status", TMsgIcon::None);
-    return;
-  }
+  if (FCore.refusedWhileBusy()) return;
   if (!FHistory->canRedo()) return;
   const std::string step = FHistory->redoText().mid(5).toStdString();
   FHistory->redo();
@@ -579,7 +566,7 @@ void TfrmMain::New1Click() {
 
 void TfrmMain::Open1Click() {
   // The open/save window of the running load or save would change its mode under it.
-  if (refusedWhileBusy(FCore, FHost)) return;
+  if (FCore.refusedWhileBusy()) return;
   showFileDialog(false);
 }
 
@@ -594,7 +581,7 @@ void TfrmMain::openFromCommandLine(const QString& fileName) {
 }
 
 void TfrmMain::Save1Click() {
-  if (refusedWhileBusy(FCore, FHost)) return;
+  if (FCore.refusedWhileBusy()) return;
   if (!FCore.spriteFile.loaded) {
     FHost.showMessage("No file open!", "Error!", TMsgIcon::Error);
     return;

@@ -55,19 +55,15 @@ void TfrmNewFile::Button1Click() {
     return;
   }
   // A new file frees every sprite, and a running load or save still works on them.
-  if (core.spriteFile.isBusy()) {
-    host.showMessage("Its loading now", "Status", TMsgIcon::None);
-    return;
-  }
+  if (core.refusedWhileBusy()) return;
   // A new file throws the edits away: the user says so first, or saves them.
-  if (core.unsavedChanges &&
-      !host.askYesNo("Are you sure you want close without saving?", "Files", TMsgIcon::Warning)) {
+  if (!core.mayDiscardChanges()) {
     main.Save1Click();
     return;
   }
   core.newFile(core.versions.at(static_cast<std::size_t>(position)));
   main.loadSprites();
-  host.setMainTitle(formatTitle(core.currentVersion->name, false, core.currentFileName));
+  host.setMainTitle(core.title());
   closeWindow();
 }
 
