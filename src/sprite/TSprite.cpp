@@ -472,8 +472,44 @@ std::size_t encodeSpriteRecord(const TSprite& sprite, TSprLayout layout, std::ui
                       : encodeRecord<3>(image->FBits(), record, runPairs, fast, raise);
 }
 
-std::unique_ptr<TSprite> readSprite(std::int32_t id, TSprLayout layout, const TNStream& stream,
-                                    TPixelPool* pool, TSprCodecPath path) {
+namespace {
+
+// Why sprite `id` cannot be read, in words. The checks follow the reader's, in its order, so the
+// first one that fails is the reader's reason; only asked for once the reader has refused.
+std::string recordProblem(std::int32_t id, TSprLayout layout, const std::uint8_t* data,
+                          std::size_t size) {
+  const std::size_t entryAt = layout.tableStart() + 4 * (static_cast<std::size_t>(id) - 1);
+  if (entryAt > size || size - entryAt < 4) return "its table entry lies past the end of the file";
+  const std::size_t recordAt = le32(data + entryAt);
+  const std::string at = " (record at offset " + std::to_string(recordAt) + ")";
+  if (recordAt > size || size - recordAt < kRecordHeader) {
+    return "its record starts past the end of the file" + at;
+  }
+  const std::size_t end = recordAt + kRecordHeader + le16(data + recordAt + 3);
+  if (end > size) return "its record runs past the end of the file" + at;
+  std::size_t position = recordAt + kRecordHeader;
+  std::size_t index = 0;
+  while (position < end) {
+    if (size - position < 4) return "a run pair runs past the end of the file" + at;
+    const std::size_t transparent = le16(data + position);
+    const std::size_t coloured = le16(data + position + 2);
+    position += 4;
+    index += transparent;
+    if (coloured == 0) continue;
+    if (index > kSpritePixels || kSpritePixels - index < coloured) {
+      return "its runs cover more than 1024 pixels" + at;
+    }
+    if ((size - position) / layout.pixelBytes() < coloured) {
+      return "its pixels run past the end of the file" + at;
+    }
+    position += layout.pixelBytes() * coloured;
+    index += coloured;
+  }
+  return "its record cannot be read" + at;
+}
+
+std::unique_ptr<TSprite> decodeSprite(std::int32_t id, TSprLayout layout, const TNStream& stream,
+                                      TPixelPool* pool, TSprCodecPath path) {
   if (id < 1) return nullptr;
   const std::uint8_t* const data = stream.bytes().data();
   const std::size_t size = stream.size();
@@ -495,6 +531,17 @@ std::unique_ptr<TSprite> readSprite(std::int32_t id, TSprLayout layout, const TN
   const bool decoded = layout.alpha ? decodeRecord<4>(data, size, span, pixels, fast)
                                     : decodeRecord<3>(data, size, span, pixels, fast);
   if (!decoded) return nullptr;
+  return sprite;
+}
+
+}  // namespace
+
+std::unique_ptr<TSprite> readSprite(std::int32_t id, TSprLayout layout, const TNStream& stream,
+                                    TPixelPool* pool, TSprCodecPath path, std::string* why) {
+  std::unique_ptr<TSprite> sprite = decodeSprite(id, layout, stream, pool, path);
+  if (!sprite && why && id >= 1) {
+    *why = recordProblem(id, layout, stream.bytes().data(), stream.size());
+  }
   return sprite;
 }
 

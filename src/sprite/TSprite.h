@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "bitmap/TBitmap32.h"
 #include "sprite/TSprLayout.h"
@@ -52,10 +53,13 @@ std::size_t encodeSpriteRecord(const TSprite& sprite, TSprLayout layout, std::ui
                                TSprCodecPath path = TSprCodecPath::Fastest);
 
 // Decodes sprite `id` of a stream laid out as `layout`. Returns nullptr when the sprite's table
-// entry, record or runs lie outside the stream or its 1024 pixels. The image's pixels come from
-// `pool` when one is given (see TPixelPool).
-std::unique_ptr<TSprite> readSprite(std::int32_t id, TSprLayout layout, const TNStream& stream,
-                                    TPixelPool* pool = nullptr,
-                                    TSprCodecPath path = TSprCodecPath::Fastest);
+// entry, record or runs lie outside the stream or its 1024 pixels, with the reason in words in
+// `why` when given ("its runs cover more than 1024 pixels (record at offset 80)"). The image's
+// pixels come from `pool` when one is given (see TPixelPool).
+[[nodiscard]] std::unique_ptr<TSprite> readSprite(std::int32_t id, TSprLayout layout,
+                                                  const TNStream& stream,
+                                                  TPixelPool* pool = nullptr,
+                                                  TSprCodecPath path = TSprCodecPath::Fastest,
+                                                  std::string* why = nullptr);
 
 }  // namespace tess
