@@ -29,7 +29,7 @@ class TEditorCore {
   // appPath and reads appPath + "config.ini". When the catalog cannot be read it shows
   // "Error on loading versions, correct your config.ini please.", requests termination and
   // returns false.
-  bool initEditor(const std::string& executableDir);
+  [[nodiscard]] bool initEditor(const std::string& executableDir);
   // Adds a version that exists for this run only (a file whose signature the catalog lacks) at
   // the end of `versions`, or finds the same one added before, and returns it. currentVersion
   // stays valid.
@@ -44,7 +44,7 @@ class TEditorCore {
   // new, open and save refuse (false, nothing changed) while the sprite file is busy with a
   // load or save: starting one would free or rewrite the sprites under the running operation.
   // saveFile also refuses above 65500 sprites for a version with 16-bit counts, with a message.
-  bool newFile(const TVersionInfo& version);
+  [[nodiscard]] bool newFile(const TVersionInfo& version);
   [[nodiscard]] bool openFile(const std::string& fileName, const TVersionInfo& version);
   [[nodiscard]] bool saveFile(const std::string& fileName, const TVersionInfo& version);
   // Sets the unsaved flag and puts title() on the main window.
@@ -62,7 +62,7 @@ class TEditorCore {
   // While a load or save runs, refuses with "Its loading now" and returns false. With unsaved
   // changes, asks first; any answer but Yes runs the Save command and returns false. Otherwise
   // requests termination and returns true.
-  bool closeEditor();
+  [[nodiscard]] bool closeEditor();
 
   // The main window title for the present state: appTitle alone before any file (with
   // " - Not saved!" after an edit made before any file), else formatTitle of the current

@@ -30,7 +30,8 @@ class FileReader;
 // The whole export file in memory: 8-bit RGBA, not interlaced, zlib level 9, with only the IHDR,
 // IDAT and IEND chunks, pixel bytes exactly as stored. nullopt when it cannot be built (an empty
 // bitmap, or no memory).
-std::optional<std::vector<std::uint8_t>> bitmapToPng(const TBitmap32& bitmap) noexcept;
+[[nodiscard]] std::optional<std::vector<std::uint8_t>> bitmapToPng(
+    const TBitmap32& bitmap) noexcept;
 
 // Writes bitmapToPng(bitmap) to `fileName`, creating or replacing it atomically (readers see the
 // old file or the new one, never part of one), without waiting for the disk. False, with the

@@ -390,7 +390,9 @@ void TfrmMain::FormCreate(const QString& appDirectory) {
   SpritesIndex.clear();
   const QString dir =
       appDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : appDirectory;
-  FCore.initEditor(dir.toStdString());
+  // A catalog that cannot be read has been reported and the program asked to end; the window is
+  // made all the same, so that it can be destroyed as always, but never shown.
+  static_cast<void>(FCore.initEditor(dir.toStdString()));
   setWindowTitle(QString::fromLatin1(appTitle));
   FCore.spriteFile.onRelease.push_back(TonRelease(this, &TfrmMain::spritesReleased));
 }
@@ -514,7 +516,8 @@ bool TfrmMain::isCommandShortcut(const QKeyEvent& key) {
 
 bool TfrmMain::ApplicationEvents1ShortCut(const QKeyEvent& key) {
   if (key.key() == Qt::Key_Escape) {
-    FCore.closeEditor();
+    // Ends the program itself when it may; otherwise it has asked or said why not.
+    static_cast<void>(FCore.closeEditor());
     return false;
   }
   if (!isCommandShortcut(key)) return false;
@@ -629,7 +632,10 @@ void TfrmMain::About1Click() {
   centreChild(aboutDialog);
 }
 
-void TfrmMain::Exit1Click() { FCore.closeEditor(); }
+void TfrmMain::Exit1Click() {
+  // Ends the program itself when it may; otherwise it has asked or said why not.
+  static_cast<void>(FCore.closeEditor());
+}
 
 void TfrmMain::Preview1Click() {
   if (previewDialog) {

@@ -61,7 +61,7 @@ void TfrmNewFile::Button1Click() {
     main.Save1Click();
     return;
   }
-  core.newFile(core.versions.at(static_cast<std::size_t>(position)));
+  if (!core.newFile(core.versions.at(static_cast<std::size_t>(position)))) return;
   main.loadSprites();
   host.setMainTitle(core.title());
   closeWindow();

@@ -84,7 +84,7 @@ class EditorCore : public ::testing::Test {
 
   // A saved file of a picture and two empty sprites in `version`, then opened; returns its path.
   std::string openSample(const TVersionInfo& version, const std::string& name = "sample.spr") {
-    core.newFile(version);
+    EXPECT_TRUE(core.newFile(version));
     addPictureSprite(core.spriteFile);
     addEmptySprites(core.spriteFile, 2);
     const std::string path = dir.file(name);
@@ -186,7 +186,7 @@ TEST_F(EditorCore, NewFile) {
 }
 
 TEST_F(EditorCore, EditAfterNewFile) {
-  core.newFile(v16());
+  ASSERT_TRUE(core.newFile(v16()));
   addEmptySprites(core.spriteFile, 1);
   core.setModified();
   EXPECT_TRUE(core.unsavedChanges);
@@ -203,7 +203,7 @@ TEST_F(EditorCore, NewFileFromEditedStateIsClean) {
 }
 
 TEST_F(EditorCore, SaveThenOpen) {
-  core.newFile(v16());
+  ASSERT_TRUE(core.newFile(v16()));
   addPictureSprite(core.spriteFile);
   addEmptySprites(core.spriteFile, 2);
   core.setModified();
@@ -364,7 +364,7 @@ TEST_F(EditorCore, CloseWithNoFileEndsWithoutQuestion) {
 }
 
 TEST_F(EditorCore, SixteenBitSaveTakesExactly65500Sprites) {
-  core.newFile(v16());
+  ASSERT_TRUE(core.newFile(v16()));
   addEmptySprites(core.spriteFile, 65500);
   const std::string path = dir.file("full.spr");
   ASSERT_TRUE(core.saveFile(path, v16()));
@@ -401,7 +401,7 @@ TEST_F(EditorCore, SixteenBitSaveRefuses65501SpritesAndWritesNothing) {
 }
 
 TEST_F(EditorCore, ThirtyTwoBitVersionSavesAbove65500AndConvertsBack) {
-  core.newFile(v32());
+  ASSERT_TRUE(core.newFile(v32()));
   addEmptySprites(core.spriteFile, 65501);
   const std::string big = dir.file("big.spr");
   ASSERT_TRUE(core.saveFile(big, v32()));
@@ -452,7 +452,7 @@ TEST_F(EditorCore, FailedSaveChangesNothing) {
 }
 
 TEST_F(EditorCore, SavingAnEmptyNewFileFailsAndChangesNothing) {
-  core.newFile(v16());
+  ASSERT_TRUE(core.newFile(v16()));
   core.setModified();
   const std::string path = dir.file("empty.spr");
   EXPECT_FALSE(core.saveFile(path, v32()));

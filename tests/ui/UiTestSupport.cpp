@@ -202,7 +202,7 @@ bool EditorFixture::openTestFile(int count, int versionIndex, const QString& nam
 
 void EditorFixture::newFile(int versionIndex) {
   const TVersionInfo& version = core.versions.at(static_cast<std::size_t>(versionIndex));
-  core.newFile(version);
+  if (!core.newFile(version)) QTest::qFail("newFile refused", __FILE__, __LINE__);
   main->loadSprites();
   host.setMainTitle(formatTitle(version.name, false, std::string()));
 }
