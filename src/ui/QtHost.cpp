@@ -70,7 +70,16 @@ std::int64_t coarseResolutionNs() noexcept {
 
 QtHost::QtHost() : FCoarseLagNs(coarseResolutionNs()) { startEventSlice(); }
 
+void QtHost::setClockForTests(std::function<std::int64_t()> nowMs) {
+  FTestClock = std::move(nowMs);
+  startEventSlice();
+}
+
 void QtHost::startEventSlice() noexcept {
+  if (FTestClock) {
+    FTestSliceStartMs = FTestClock();
+    return;
+  }
   FSinceEvents.start();
   // The slice cannot have ended before the cheap clock shows this, however far it lags. Without
   // a cheap clock every call reads the precise one.
@@ -94,8 +103,12 @@ void QtHost::processPendingEvents() {
   ++FCallsInSlice;
   if (--FCallsUntilLook > 0) return;
   FCallsUntilLook = FCallsPerLook;
-  if (coarseNowNs() < FPreciseCheckFromNs) return;
-  if (FSinceEvents.elapsed() < kEventSliceMs) return;
+  if (FTestClock) {
+    if (FTestClock() - FTestSliceStartMs < kEventSliceMs) return;
+  } else {
+    if (coarseNowNs() < FPreciseCheckFromNs) return;
+    if (FSinceEvents.elapsed() < kEventSliceMs) return;
+  }
   QCoreApplication::processEvents();
   // About kLooksPerSlice looks at the clock in the next slice, if the callers keep their pace.
   FCallsPerLook = std::clamp<std::uint32_t>(FCallsInSlice / kLooksPerSlice, 1, kMostCallsPerLook);

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <cstdint>
+#include <functional>
 
 #include "sprite/EditorHost.h"
 
@@ -33,6 +34,11 @@ class QtHost : public IEditorHost {
   bool terminationRequested() const noexcept { return FTerminationRequested; }
   static constexpr int startupFailureExitCode = 1;
 
+  // Tests replace the clocks that time the event slices with one of their own, in milliseconds,
+  // so that what they check does not depend on the machine's speed. An empty one restores the
+  // real clocks.
+  void setClockForTests(std::function<std::int64_t()> nowMs);
+
   // The application's general error report: an error that no handler caught. A message box with
   // the error's text, the caption "Error!" and the error icon.
   void reportError(const std::string& text);
@@ -49,6 +55,8 @@ class QtHost : public IEditorHost {
 
   TfrmMain* FMainWindow = nullptr;
   QElapsedTimer FSinceEvents;
+  std::function<std::int64_t()> FTestClock;
+  std::int64_t FTestSliceStartMs = 0;
   // Before the cheap clock reaches this, the slice is surely not over and the precise clock is
   // not read.
   std::int64_t FCoarseLagNs = 0;

@@ -510,9 +510,11 @@ class MainWindowTest : public QObject {
 
   void pendingEventsRunAfterTheTimeSlice() {
     tess::testing::TestHost host;
+    std::int64_t now = 1000;
+    host.setClockForTests([&now] { return now; });
     bool ran = false;
     QTimer::singleShot(0, [&] { ran = true; });
-    QTest::qSleep(20);  // longer than the slice, so the next call must process
+    now += 20;  // longer than the slice, so the next call must process
     host.processPendingEvents();
     QVERIFY(ran);
   }
@@ -521,13 +523,18 @@ class MainWindowTest : public QObject {
   // and the first call after it must.
   void pendingEventsWaitForTheNextSlice() {
     tess::testing::TestHost host;
-    QTest::qSleep(20);
+    std::int64_t now = 1000;
+    host.setClockForTests([&now] { return now; });
+    now += 20;
     host.processPendingEvents();  // starts a new slice
     bool ran = false;
     QTimer::singleShot(0, [&] { ran = true; });
-    for (int call = 0; call < 1000; ++call) host.processPendingEvents();
+    for (int call = 0; call < 1000; ++call) {
+      host.processPendingEvents();
+      if (call % 100 == 0) now += 1;  // ten milliseconds in all: still within the slice
+    }
     QVERIFY(!ran);
-    QTest::qSleep(20);
+    now += 20;
     host.processPendingEvents();
     QVERIFY(ran);
   }
@@ -536,12 +543,16 @@ class MainWindowTest : public QObject {
   // but never so rarely that a slower caller afterwards waits more than a few hundred calls.
   void pendingEventsAfterAFastCallerStillCome() {
     tess::testing::TestHost host;
-    QElapsedTimer busy;
-    busy.start();
-    while (busy.elapsed() < 40) host.processPendingEvents();
+    std::int64_t now = 1000;
+    host.setClockForTests([&now] { return now; });
+    // Forty milliseconds of a caller that asks a hundred thousand times a millisecond.
+    for (int call = 0; call < 4'000'000; ++call) {
+      host.processPendingEvents();
+      if (call % 100'000 == 0) now += 1;
+    }
     bool ran = false;
     QTimer::singleShot(0, [&] { ran = true; });
-    QTest::qSleep(20);
+    now += 20;
     int calls = 0;
     while (!ran && calls < 10000) {
       host.processPendingEvents();
@@ -549,6 +560,7 @@ class MainWindowTest : public QObject {
     }
     QVERIFY(ran);
     QVERIFY2(calls <= 256, qPrintable(QString::number(calls)));
+    QVERIFY2(calls > 1, "the fast caller should have spaced the looks at the clock");
   }
 
   void titleFollowsTheCore() {
