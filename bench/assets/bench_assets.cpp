@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/QuietHost.h"
 #include "assets/assetImport.h"
 #include "assets/assetStore.h"
 #include "assets/sheetFile.h"
@@ -37,15 +38,7 @@ using tess::TBitmap32;
 constexpr int kSheets = 4400;
 constexpr int kVariants = 4;
 
-class NoHost : public tess::IEditorHost {
- public:
-  void showMessage(const std::string&, const std::string&, tess::TMsgIcon) override {}
-  bool askYesNo(const std::string&, const std::string&, tess::TMsgIcon) override { return false; }
-  void setMainTitle(const std::string&) override {}
-  void processPendingEvents() override {}
-  void runSaveCommand() override {}
-  void requestTermination() override {}
-};
+using NoHost = tess::bench::QuietHost;
 
 // Peak resident memory of the process so far, in MiB.
 double peakMiB() {

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/QuietHost.h"
 #include "sprite/EditorHost.h"
 #include "sprite/TSprLayout.h"
 #include "sprite/TSpriteFile.h"
@@ -42,15 +43,7 @@ constexpr std::int32_t kFromSignature = 0x4E12DAFF;
 constexpr std::int32_t kToSignature = 0x57BBD603;
 constexpr tess::TSprLayout kLayout{true, false};
 
-class QuietHost : public tess::IEditorHost {
- public:
-  void showMessage(const std::string&, const std::string&, tess::TMsgIcon) override {}
-  bool askYesNo(const std::string&, const std::string&, tess::TMsgIcon) override { return false; }
-  void setMainTitle(const std::string&) override {}
-  void processPendingEvents() override {}
-  void runSaveCommand() override {}
-  void requestTermination() override {}
-};
+using tess::bench::QuietHost;
 
 std::string benchFolder() {
   if (const char* chosen = std::getenv("TESS_BENCH_DIR")) return chosen;

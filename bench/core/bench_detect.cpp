@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/QuietHost.h"
 #include "core/versionDetect.h"
 #include "sprite/EditorHost.h"
 #include "sprite/TSpriteFile.h"
@@ -22,15 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class NoHost : public tess::IEditorHost {
- public:
-  void showMessage(const std::string&, const std::string&, tess::TMsgIcon) override {}
-  bool askYesNo(const std::string&, const std::string&, tess::TMsgIcon) override { return false; }
-  void setMainTitle(const std::string&) override {}
-  void processPendingEvents() override {}
-  void runSaveCommand() override {}
-  void requestTermination() override {}
-};
+using NoHost = tess::bench::QuietHost;
 
 constexpr std::int32_t kSignature = 0x57BBD603;
 constexpr int kSprites = 120000;

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/QuietHost.h"
 #include "../support/RealisticSprites.h"
 #include "sprite/EditorHost.h"
 #include "sprite/TNStream.h"
@@ -40,15 +41,7 @@ using tess::TSpriteFile;
 constexpr std::size_t kSprites = 200000;
 constexpr std::int32_t kSignature = 0x5A5A1234;
 
-class QuietHost : public tess::IEditorHost {
- public:
-  void showMessage(const std::string&, const std::string&, tess::TMsgIcon) override {}
-  bool askYesNo(const std::string&, const std::string&, tess::TMsgIcon) override { return false; }
-  void setMainTitle(const std::string&) override {}
-  void processPendingEvents() override {}
-  void runSaveCommand() override {}
-  void requestTermination() override {}
-};
+using tess::bench::QuietHost;
 
 enum class Shape { Empty, Outline, HalfFilled, Opaque };
 

@@ -40,6 +40,7 @@
 #include <string>
 #include <utility>
 
+#include "../support/QuietHost.h"
 #include "../support/RealisticSprites.h"
 #include "BenchHost.h"
 #include "bitmap/TBitmap32.h"
@@ -57,16 +58,7 @@ constexpr std::int32_t kSignature = 0x57BBD603;  // the one catalog entry of wri
 
 using tess::bench::BenchHost;
 
-// The bare load and save run without a window system: nothing to report to, no events.
-class QuietHost : public tess::IEditorHost {
- public:
-  void showMessage(const std::string&, const std::string&, tess::TMsgIcon) override {}
-  bool askYesNo(const std::string&, const std::string&, tess::TMsgIcon) override { return false; }
-  void setMainTitle(const std::string&) override {}
-  void processPendingEvents() override {}
-  void runSaveCommand() override {}
-  void requestTermination() override {}
-};
+using tess::bench::QuietHost;
 
 // The content the window benchmarks have always used, "random" in the figures: a diamond with
 // colours taken from its position, and every 17th sprite empty.
