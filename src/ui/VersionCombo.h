@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QRect>
 #include <QString>
+#include <QStyle>
 #include <cstddef>
 #include <vector>
 
@@ -26,6 +28,12 @@ inline void listVersions(QComboBox& combo, const std::vector<TVersionInfo>& vers
   for (std::size_t k = from; k < versions.size(); ++k) {
     combo.addItem(QString::fromStdString(versions[k].name));
   }
+  // The box keeps its size, but its list shows every name whole: "10.98 (32-bit, alpha)" and
+  // "10.98" must not both read "10.98 (...".
+  QAbstractItemView& list = *combo.view();
+  list.setTextElideMode(Qt::ElideNone);
+  list.setMinimumWidth(list.sizeHintForColumn(0) + 2 * list.frameWidth() +
+                       list.style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
 // The position the user really chose, or -1. What the edit field shows decides: text that names

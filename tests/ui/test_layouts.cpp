@@ -2,6 +2,7 @@
 // for a signature no version has, the version that exists for the run, and the hint after a
 // version chosen by hand fails.
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -254,6 +255,10 @@ class LayoutsTest : public QObject {
     QCOMPARE(f.core.spriteFile.Sprites[0]->bitmap->FBits()[7], alpha ? 0x80102030u : 0xFF102030u);
     QComboBox& openVersions = *f.main->dialog->cmbVersion;
     QCOMPARE(openVersions.itemText(openVersions.count() - 1), name);
+    // Its list shows the name whole, though the box is narrower.
+    QVERIFY(openVersions.view()->minimumWidth() >=
+            openVersions.view()->fontMetrics().horizontalAdvance(name));
+    QCOMPARE(openVersions.view()->textElideMode(), Qt::ElideNone);
 
     // The save window offers the layout the file has; the catalog entries stay as they were.
     f.main->Save1Click();
